@@ -1,0 +1,91 @@
+// The per-user persistent state of the platform substitute: one SQLite database in the user's
+// state folder, holding the registry hives, the system certificate stores and the key
+// containers. Several processes may use it at once (WAL journal, busy timeout); every change
+// happens inside a transaction, so a process that dies mid-operation leaves the old state.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "platform/SystemErrors.h"
+
+namespace zyq::platform::posix {
+
+// The state folder: $ZYQSEC_HOME, else $XDG_DATA_HOME/ZYQSecurities, else
+// ~/.local/share/ZYQSecurities. Read from the environment at each call.
+std::string StateFolderPath();
+
+// Creates the state folder (and its parents) with mode 0700 when missing; returns the error.
+SysError EnsureStateFolder();
+
+// RAII owner of a prepared statement.
+class Statement {
+ public:
+  Statement(sqlite3* db, std::string_view sql);
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement();
+
+  bool ok() const { return stmt_ != nullptr; }
+  Statement& Bind(int index, int64_t value);
+  Statement& Bind(int index, std::string_view text);
+  Statement& BindBlob(int index, const void* data, size_t n);
+  Statement& BindNull(int index);
+  // SQLITE_ROW, SQLITE_DONE or an error code.
+  int Step();
+  int64_t ColumnInt(int col) const;
+  std::string ColumnText(int col) const;
+  std::string ColumnBlob(int col) const;
+  bool ColumnIsNull(int col) const;
+  sqlite3_stmt* get() { return stmt_; }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+class StateDatabase {
+ public:
+  // The process's database for the current state folder. The connection is reopened when the
+  // state folder named by the environment changes (tests point each case at its own folder).
+  // Returns null when the folder or the database cannot be opened; *error tells why.
+  static StateDatabase* Open(SysError* error = nullptr);
+
+  // Closes the process's connection; the next Open reconnects.
+  static void CloseForTesting();
+
+  ~StateDatabase();
+  StateDatabase(const StateDatabase&) = delete;
+  StateDatabase& operator=(const StateDatabase&) = delete;
+
+  sqlite3* handle() { return db_; }
+  const std::string& folder() const { return folder_; }
+
+  // Runs body inside BEGIN IMMEDIATE ... COMMIT. The body returns kErrorSuccess to commit;
+  // any other value rolls back and is returned. Nested calls join the outer transaction.
+  SysError Transaction(const std::function<SysError()>& body);
+
+  // Executes SQL without results (schema statements). Returns the mapped error.
+  SysError Exec(std::string_view sql);
+
+  // Maps an SQLite result code to a Windows error code (disk full, access denied, busy...).
+  static SysError MapError(int sqliteCode);
+
+  // Serialises users of the connection inside this process.
+  std::recursive_mutex& mutex() { return mutex_; }
+
+  // Takes ownership of an open connection; use Open to get the process's database.
+  StateDatabase(std::string folder, sqlite3* db) : folder_(std::move(folder)), db_(db) {}
+
+ private:
+  std::string folder_;
+  sqlite3* db_;
+  int depth_ = 0;
+  std::recursive_mutex mutex_;
+};
+
+}  // namespace zyq::platform::posix
