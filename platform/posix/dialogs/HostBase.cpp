@@ -1,0 +1,142 @@
+#include "platform/posix/dialogs/HostBase.h"
+
+#include "platform/posix/dialogs/Transcript.h"
+
+namespace zyq::platform::posix {
+namespace {
+
+bool IsEditableBox(const DialogControl& control) {
+  return control.kind == ControlKind::kEdit && !control.readOnly;
+}
+
+const char* AnswerName(DialogAnswer answer) {
+  return answer == DialogAnswer::kOk ? "ok" : "cancel";
+}
+
+}  // namespace
+
+const char* PickerName(PickerKind kind) {
+  return kind == PickerKind::kFolder ? "folder" : "open-file";
+}
+
+FormSession::FormSession(const FormDialog& dialog) : dialog_(dialog) {
+  for (const DialogControl& control : dialog.controls) {
+    if (control.kind == ControlKind::kEdit) {
+      values_.Set(control.id, CutToCharacters(control.text, control.limit));
+    }
+  }
+}
+
+const DialogControl* FormSession::Control(int id) const {
+  for (const DialogControl& control : dialog_.controls) {
+    if (control.id == id) return &control;
+  }
+  return nullptr;
+}
+
+const DialogControl* FormSession::BoxNamed(std::string_view scriptName) const {
+  for (const DialogControl& control : dialog_.controls) {
+    if (IsEditableBox(control) && control.scriptName == scriptName) return &control;
+  }
+  return nullptr;
+}
+
+bool FormSession::Type(int id, std::string_view utf8) {
+  const DialogControl* control = Control(id);
+  if (control == nullptr || !IsEditableBox(*control)) return false;
+  values_.Set(id, CutToCharacters(utf8, control->limit));
+  return true;
+}
+
+bool FormSession::OkEnabled() const {
+  return !dialog_.okEnabled || dialog_.okEnabled(values_);
+}
+
+bool FormSession::BrowseEnabled() const {
+  if (dialog_.browseButton == 0 || !dialog_.browsePicker || !dialog_.browsed) return false;
+  const DialogControl* button = Control(dialog_.browseButton);
+  return button != nullptr && button->enabled;
+}
+
+PickerRequest FormSession::BrowsePicker() const {
+  return dialog_.browsePicker ? dialog_.browsePicker(values_) : PickerRequest{};
+}
+
+void FormSession::Browsed(const std::optional<std::string>& picked) {
+  if (BrowseEnabled()) dialog_.browsed(picked, values_);
+}
+
+bool HostBase::ConfirmKeyAccess(const std::string& containerName) {
+  KeyAccessPrompt prompt;
+  prompt.caption = "確認使用私密金鑰";
+  prompt.message = "應用程式要求使用受保護的私密金鑰:\n" + containerName + "\n是否允許?";
+  const bool allowed = ShowKeyAccess(prompt);
+  JsonLine line;
+  line.Add("picker", std::string_view("key-access"));
+  line.Add("caption", prompt.caption);
+  line.Add("answer", std::string_view(allowed ? "ok" : "cancel"));
+  AppendTranscript(line);
+  return allowed;
+}
+
+FormOutcome HostBase::RunForm(const FormDialog& dialog) {
+  FormSession session(dialog);
+  JsonLine line;
+  line.Add("template", dialog.templateId);
+  line.Add("caption", dialog.caption);
+  for (const DialogControl& control : dialog.controls) {
+    if (!control.transcriptName.empty() && !control.password) {
+      line.Add(control.transcriptName, session.values().Get(control.id));
+    }
+  }
+  if (dialog.browseButton != 0) line.Add("browse_enabled", session.BrowseEnabled());
+  if (dialog.minLength >= 0) line.Add("min", dialog.minLength);
+  if (dialog.maxLength >= 0) line.Add("max", dialog.maxLength);
+
+  DialogAnswer answer = ShowForm(session);
+  // Whatever the host did, no box holds more than its limit and OK obeys the rules.
+  FormOutcome outcome;
+  for (const DialogControl& control : dialog.controls) {
+    if (control.kind == ControlKind::kEdit) {
+      outcome.values.Set(control.id,
+                         CutToCharacters(session.values().Get(control.id), control.limit));
+    }
+  }
+  const char* answerName = AnswerName(answer);
+  if (answer == DialogAnswer::kOk && dialog.okEnabled && !dialog.okEnabled(outcome.values)) {
+    answer = DialogAnswer::kCancel;
+    answerName = "ok-disabled";
+  }
+  outcome.answer = answer;
+  line.Add("answer", std::string_view(answerName));
+  AppendTranscript(line);
+  return outcome;
+}
+
+ListOutcome HostBase::RunList(const ListDialog& dialog) {
+  int selected = 0;
+  DialogAnswer answer = ShowList(dialog, selected);
+  if (selected < 0 || selected >= static_cast<int>(dialog.rows.size())) selected = 0;
+  JsonLine line;
+  line.Add("template", dialog.templateId);
+  line.Add("caption", dialog.caption);
+  line.Add("rows", dialog.rows);
+  line.Add("selected", selected);
+  line.Add("answer", std::string_view(AnswerName(answer)));
+  AppendTranscript(line);
+  return {answer, selected};
+}
+
+std::optional<std::string> HostBase::RunPicker(const PickerRequest& request) {
+  std::optional<std::string> picked = ShowPicker(request);
+  if (picked && picked->empty()) picked.reset();
+  JsonLine line;
+  line.Add("picker", std::string_view(PickerName(request.kind)));
+  line.Add("caption", request.title);
+  line.Add("initial", request.initial);
+  line.Add("answer", std::string_view(picked ? "ok" : "cancel"));
+  AppendTranscript(line);
+  return picked;
+}
+
+}  // namespace zyq::platform::posix
