@@ -5,7 +5,6 @@
 namespace zyq::ui {
 
 inline constexpr int kDialogOk = 0;
-inline constexpr int kDialogNotCreated = 5002;     // the dialog could not be made
 inline constexpr int kNoCertificateChosen = 5010;  // no candidates, or the list cannot be shown
 inline constexpr int kDialogCancelled = 5070;      // the user did not press OK
 inline constexpr int kNewPasswordsDiffer = 5209;   // new password and confirmation differ

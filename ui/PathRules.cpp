@@ -1,0 +1,26 @@
+#include "ui/PathRules.h"
+
+#include <cstdlib>
+
+namespace zyq::ui {
+
+std::string JoinFolderAndFile(std::string_view folder, std::string_view fileName) {
+  std::string path(folder);
+  if (path.empty() || path.back() != '/') path.push_back('/');
+  path.append(fileName);
+  return path;
+}
+
+SplitPath SplitFullPath(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return {std::string(), std::string(path)};
+  if (slash == 0) return {"/", std::string(path.substr(1))};
+  return {std::string(path.substr(0, slash)), std::string(path.substr(slash + 1))};
+}
+
+std::string TemporaryFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp != nullptr && *tmp != '\0' ? std::string(tmp) : std::string("/tmp");
+}
+
+}  // namespace zyq::ui

@@ -1,0 +1,26 @@
+// How the dialogs join a folder and a file name into a full path and split a full path again,
+// with this machine's separator "/". Texts are ANSI; "/" is never the second byte of a
+// double-byte character, so the rules work byte-wise.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zyq::ui {
+
+// folder + "/" + fileName; the separator is left out when the folder already ends with one.
+std::string JoinFolderAndFile(std::string_view folder, std::string_view fileName);
+
+struct SplitPath {
+  std::string folder;
+  std::string fileName;
+};
+
+// Splits at the last "/": the folder is what stands before it ("/" itself for a file at the
+// root), the file name what follows. Without any "/" the folder is empty.
+SplitPath SplitFullPath(std::string_view path);
+
+// The temporary folder: $TMPDIR, or /tmp when it is unset or empty.
+std::string TemporaryFolder();
+
+}  // namespace zyq::ui
