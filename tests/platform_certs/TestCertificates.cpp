@@ -1,0 +1,164 @@
+#include "tests/platform_certs/TestCertificates.h"
+
+#include <openssl/bn.h>
+#include <openssl/pem.h>
+#include <openssl/rsa.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "tests/support/TestEnvironment.h"
+
+namespace zyq::test {
+namespace {
+
+void Check(bool ok, const char* what) {
+  if (!ok) throw std::runtime_error(std::string("OpenSSL test helper failed: ") + what);
+}
+
+X509_NAME* BuildName(const std::vector<NameAttr>& attrs) {
+  X509_NAME* name = X509_NAME_new();
+  for (const NameAttr& a : attrs) {
+    ASN1_OBJECT* obj = OBJ_txt2obj(a.oid.c_str(), 1);
+    Check(obj != nullptr, "OBJ_txt2obj");
+    const int ok = X509_NAME_add_entry_by_OBJ(
+        name, obj, a.type, reinterpret_cast<const unsigned char*>(a.value.data()),
+        static_cast<int>(a.value.size()), -1, a.joinPrevious ? -1 : 0);
+    ASN1_OBJECT_free(obj);
+    Check(ok == 1, "X509_NAME_add_entry_by_OBJ");
+  }
+  return name;
+}
+
+void AddExtension(X509* cert, X509* issuer, int nid, const std::string& value) {
+  X509V3_CTX ctx;
+  X509V3_set_ctx_nodb(&ctx);
+  X509V3_set_ctx(&ctx, issuer, cert, nullptr, nullptr, 0);
+  X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value.c_str());
+  Check(ext != nullptr, "X509V3_EXT_conf_nid");
+  X509_add_ext(cert, ext, -1);
+  X509_EXTENSION_free(ext);
+}
+
+}  // namespace
+
+Pkey NewRsaKey(int bits) {
+  Pkey key(EVP_RSA_gen(static_cast<unsigned>(bits)));
+  Check(key != nullptr, "EVP_RSA_gen");
+  return key;
+}
+
+std::string KeyPem(EVP_PKEY* key) {
+  BIO* bio = BIO_new(BIO_s_mem());
+  PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
+  char* data = nullptr;
+  const long n = BIO_get_mem_data(bio, &data);
+  std::string pem(data, static_cast<size_t>(n));
+  BIO_free(bio);
+  return pem;
+}
+
+Bytes KeyPkcs8Der(EVP_PKEY* key) {
+  PKCS8_PRIV_KEY_INFO* p8 = EVP_PKEY2PKCS8(key);
+  unsigned char* der = nullptr;
+  const int n = i2d_PKCS8_PRIV_KEY_INFO(p8, &der);
+  Bytes out(der, der + n);
+  OPENSSL_free(der);
+  PKCS8_PRIV_KEY_INFO_free(p8);
+  return out;
+}
+
+Bytes EncodeName(const std::vector<NameAttr>& attrs) {
+  X509_NAME* name = BuildName(attrs);
+  unsigned char* der = nullptr;
+  const int n = i2d_X509_NAME(name, &der);
+  Bytes out(der, der + n);
+  OPENSSL_free(der);
+  X509_NAME_free(name);
+  return out;
+}
+
+Bytes MakeCertificate(const CertSpec& spec, EVP_PKEY* subjectKey, EVP_PKEY* issuerKey) {
+  X509* cert = X509_new();
+  X509_set_version(cert, 2);
+  BIGNUM* bn = BN_bin2bn(spec.serial.data(), static_cast<int>(spec.serial.size()), nullptr);
+  ASN1_INTEGER* serial = BN_to_ASN1_INTEGER(bn, nullptr);
+  X509_set_serialNumber(cert, serial);
+  ASN1_INTEGER_free(serial);
+  BN_free(bn);
+  X509_NAME* subject = BuildName(spec.subject);
+  X509_NAME* issuer = BuildName(spec.issuer.empty() ? spec.subject : spec.issuer);
+  X509_set_subject_name(cert, subject);
+  X509_set_issuer_name(cert, issuer);
+  X509_NAME_free(subject);
+  X509_NAME_free(issuer);
+  ASN1_TIME* t = ASN1_TIME_set(nullptr, static_cast<time_t>(spec.notBefore));
+  X509_set1_notBefore(cert, t);
+  ASN1_TIME_set(t, static_cast<time_t>(spec.notAfter));
+  X509_set1_notAfter(cert, t);
+  ASN1_TIME_free(t);
+  X509_set_pubkey(cert, subjectKey);
+  if (!spec.keyUsage.empty()) AddExtension(cert, cert, NID_key_usage, spec.keyUsage);
+  if (spec.ca) AddExtension(cert, cert, NID_basic_constraints, "critical,CA:TRUE");
+  Check(X509_sign(cert, issuerKey, EVP_sha256()) > 0, "X509_sign");
+  unsigned char* der = nullptr;
+  const int n = i2d_X509(cert, &der);
+  Bytes out(der, der + n);
+  OPENSSL_free(der);
+  X509_free(cert);
+  return out;
+}
+
+std::string ToString(const Bytes& b) {
+  return std::string(b.begin(), b.end());
+}
+
+Bytes ToBytes(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
+
+std::string Hex(const Bytes& b) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (uint8_t c : b) {
+    out += kDigits[c >> 4];
+    out += kDigits[c & 15];
+  }
+  return out;
+}
+
+std::string Utf16Be(const std::u16string& s) {
+  std::string out;
+  for (char16_t c : s) {
+    out += static_cast<char>(c >> 8);
+    out += static_cast<char>(c & 0xff);
+  }
+  return out;
+}
+
+std::string NewWorkFolder() {
+  static std::atomic<int> counter{0};
+  const std::string path = TestRoot() + "/work" + std::to_string(++counter);
+  std::filesystem::create_directories(path);
+  return path;
+}
+
+std::string CertPem(const Bytes& der) {
+  const unsigned char* p = der.data();
+  X509* cert = d2i_X509(nullptr, &p, static_cast<long>(der.size()));
+  Check(cert != nullptr, "d2i_X509");
+  BIO* bio = BIO_new(BIO_s_mem());
+  PEM_write_bio_X509(bio, cert);
+  char* data = nullptr;
+  const long n = BIO_get_mem_data(bio, &data);
+  std::string pem(data, static_cast<size_t>(n));
+  BIO_free(bio);
+  X509_free(cert);
+  return pem;
+}
+
+}  // namespace zyq::test

@@ -1,0 +1,89 @@
+// Certificates and keys made for the tests with the OpenSSL library (an implementation
+// independent of the decoders under test), with controlled names, serials, dates and usages.
+#pragma once
+
+#include <openssl/evp.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Certificates.h"
+
+namespace zyq::test {
+
+using platform::Bytes;
+
+struct PkeyDeleter {
+  void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
+};
+using Pkey = std::unique_ptr<EVP_PKEY, PkeyDeleter>;
+
+// A fresh RSA key (1024 bits unless asked otherwise; small keys keep the tests quick).
+Pkey NewRsaKey(int bits = 1024);
+std::string KeyPem(EVP_PKEY* key);  // PKCS#8 PEM, unencrypted
+Bytes KeyPkcs8Der(EVP_PKEY* key);
+
+// One attribute of a name. `type` is the ASN.1 universal tag of the value (0x13 Printable,
+// 0x0c UTF8, 0x1e BMP, 0x16 IA5 ...); `value` holds the raw content octets of that type.
+// `joinPrevious` puts the attribute into the previous RDN (a multi-valued RDN).
+struct NameAttr {
+  std::string oid;
+  int type;
+  std::string value;
+  bool joinPrevious = false;
+};
+Bytes EncodeName(const std::vector<NameAttr>& attrs);
+
+struct CertSpec {
+  std::vector<NameAttr> subject;
+  std::vector<NameAttr> issuer;    // empty: same as subject
+  Bytes serial{0x01};              // big-endian magnitude
+  int64_t notBefore = 1262401445;  // 2010-01-02 03:04:05 UTC
+  int64_t notAfter = 4102444800;   // 2100-01-01 00:00:00 UTC
+  std::string keyUsage;            // e.g. "critical,digitalSignature"; empty: no extension
+  bool ca = false;                 // basicConstraints cA (only written when true)
+
+  CertSpec& Subject(std::vector<NameAttr> v) {
+    subject = std::move(v);
+    return *this;
+  }
+  CertSpec& Issuer(std::vector<NameAttr> v) {
+    issuer = std::move(v);
+    return *this;
+  }
+  CertSpec& Serial(Bytes v) {
+    serial = std::move(v);
+    return *this;
+  }
+  CertSpec& Validity(int64_t from, int64_t to) {
+    notBefore = from;
+    notAfter = to;
+    return *this;
+  }
+  CertSpec& KeyUsage(std::string v) {
+    keyUsage = std::move(v);
+    return *this;
+  }
+  CertSpec& Ca() {
+    ca = true;
+    return *this;
+  }
+};
+
+// Makes a certificate for `subjectKey` signed by `issuerKey` (sha256WithRSAEncryption).
+Bytes MakeCertificate(const CertSpec& spec, EVP_PKEY* subjectKey, EVP_PKEY* issuerKey);
+
+// Byte helpers.
+std::string ToString(const Bytes& b);
+Bytes ToBytes(const std::string& s);
+std::string Hex(const Bytes& b);
+std::string Utf16Be(const std::u16string& s);
+
+// A fresh folder under the test root for one test's files.
+std::string NewWorkFolder();
+// PEM of a DER certificate.
+std::string CertPem(const Bytes& der);
+
+}  // namespace zyq::test
