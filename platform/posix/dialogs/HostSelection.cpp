@@ -14,13 +14,16 @@
 #include <vector>
 
 #include "platform/DialogHost.h"
+#include "platform/posix/dialogs/ConsoleHost.h"
 #include "platform/posix/dialogs/NoneHost.h"
 #include "platform/posix/dialogs/ScriptHost.h"
 
 namespace zyq::platform {
 namespace {
 
+// The console when standard input is a terminal; otherwise nobody could answer.
 std::unique_ptr<DialogHost> MakeConsoleOrNone() {
+  if (posix::ConsoleHost::IsTerminal(0)) return std::make_unique<posix::ConsoleHost>(0, 2);
   return std::make_unique<posix::NoneHost>();
 }
 
