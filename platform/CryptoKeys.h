@@ -90,13 +90,14 @@ class KeyContext {
   // exponent 65537 and stores it in the container, replacing a key of the same spec.
   // flags = bits << 16 | kCryptExportable | kCryptUserProtected.
   // Errors: NTE_BAD_ALGID (another key spec), NTE_BAD_FLAGS (other flag bits, or a length the
-  // provider refuses: below 384, above 16384, not a multiple of 8, an exchange key above 1024
-  // bits in the Base provider), NTE_PERM (a verification context), NTE_BAD_KEYSET (container
-  // deleted meanwhile), state database errors.
+  // provider refuses: below 512 (OpenSSL makes no smaller keys), above 16384, not a multiple
+  // of 8, an exchange key above 1024 bits in the Base provider), NTE_PERM (a verification context),
+  // NTE_BAD_KEYSET (container deleted meanwhile), state database errors.
   virtual SysError GenerateKey(uint32_t keySpec, uint32_t flags) = 0;
 
-  // CryptGetUserKey: describes the key of keySpec. NTE_NO_KEY when the container has none,
-  // NTE_BAD_KEY for a spec other than 1 or 2 (and for any spec in a verification context).
+  // CryptGetUserKey: describes the key of keySpec. NTE_NO_KEY when the container has none (and
+  // for a spec other than 1 or 2, and in a verification context), NTE_BAD_KEYSET when the
+  // container was deleted meanwhile.
   virtual SysError GetKeyInfo(uint32_t keySpec, KeyPairInfo* info) = 0;
 
   // CryptExportPublicKeyInfo: the DER SubjectPublicKeyInfo of the key (rsaEncryption with NULL
@@ -120,7 +121,8 @@ class KeyContext {
   // the hash value), least significant byte first; its length is the modulus length.
   // kCalgSslShaMd5 (and kCryptNoHashOid) sign the bare value. Errors: NTE_BAD_ALGID (unknown
   // algorithm, or SHA-2 in a provider that is not PROV_RSA_AES), NTE_BAD_HASH (value of the
-  // wrong length), NTE_BAD_FLAGS, NTE_BAD_LEN (key too short), NTE_NO_KEY, NTE_BAD_KEYSET,
+  // wrong length), NTE_BAD_FLAGS, NTE_BAD_LEN (key too short), NTE_BAD_ALGID (key spec other
+  // than 1 or 2), NTE_NO_KEY, NTE_BAD_KEYSET,
   // kErrorCancelled / NTE_SILENT_CONTEXT for a refused user-protected key.
   virtual SysError SignHash(uint32_t keySpec, uint32_t hashAlg, std::span<const uint8_t> hash,
                             uint32_t flags, std::vector<uint8_t>* signature) = 0;
@@ -142,7 +144,7 @@ class KeyContext {
 //   kCryptMachineKeyset is accepted and reaches the same (per-user) containers.
 // Errors: NTE_BAD_PROV_TYPE (type 0 or above 999), NTE_KEYSET_NOT_DEF (no provider of that
 // name), NTE_PROV_TYPE_NO_MATCH (provider of another type), NTE_BAD_FLAGS (unknown or
-// conflicting flags), NTE_EXISTS, NTE_BAD_KEYSET, kErrorInvalidParameter (container name longer
+// conflicting flags), NTE_EXISTS, NTE_BAD_KEYSET, NTE_BAD_KEYSET_PARAM (container name longer
 // than 260 characters or holding a NUL), state database errors.
 SysError AcquireKeyContext(std::string_view container, std::string_view provider,
                            uint32_t providerType, uint32_t flags,
@@ -154,7 +156,8 @@ SysError AcquireKeyContext(const KeyProvInfo& link, std::unique_ptr<KeyContext>*
 // ---- Services for certificates, stores and PKCS#12 ------------------------------------------
 
 // Stores a private RSA key given as PKCS#8 PrivateKeyInfo DER (or PKCS#1 RSAPrivateKey DER) in
-// a container of the provider (empty name: the type's default provider) under keySpec with
+// a container of the provider (empty name: the type's default provider; PKCS#12 imports pass
+// kMsEnhancedProv, where Windows places them) under keySpec with
 // flags (kCryptExportable, kCryptUserProtected), and returns the key link (flags 0).
 // When the provider already holds the same key (equal public key) under the same key spec, that
 // container is reused and its flags become the given ones, so importing one PKCS#12 file again
@@ -175,13 +178,13 @@ SysError ExportPrivateKey(const KeyProvInfo& link, SecretBytes* pkcs8);
 // a null accept takes all), their containers in creation order, and in each the exchange key
 // then the signature key, for the first key whose public key bit string equals the one in spki
 // (a DER SubjectPublicKeyInfo; the algorithm identifiers are not compared). CRYPT_E_NOT_FOUND
-// when no container holds it; CRYPT_E_ASN1_BADTAG when spki is not a SubjectPublicKeyInfo.
+// when no container holds it; a CRYPT_E_ASN1_ error when spki is not a SubjectPublicKeyInfo.
 SysError FindKeyByPublicKey(std::span<const uint8_t> spki,
                             const std::function<bool(const ProviderInfo&)>& accept,
                             KeyProvInfo* link);
 
 // Whether the key a link names has the public key of spki (bit strings compared as above).
-// Errors as ExportPublicKeyInfo, CRYPT_E_ASN1_BADTAG for a malformed spki.
+// Errors as AcquireKeyContext and ExportPublicKeyInfo, CRYPT_E_ASN1_ errors for a malformed spki.
 SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki, bool* matches);
 
 // CryptAcquireCertificatePrivateKey + SignHash in one call: signs a hash value with the key a

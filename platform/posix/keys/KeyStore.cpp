@@ -1,0 +1,239 @@
+#include "platform/posix/keys/KeyStore.h"
+
+#include <mutex>
+
+namespace zyq::platform::posix {
+namespace {
+
+constexpr const char* kKeySchema = R"sql(
+CREATE TABLE IF NOT EXISTS key_providers (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  name TEXT NOT NULL UNIQUE COLLATE NOCASE,
+  type INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS key_containers (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  provider TEXT NOT NULL COLLATE NOCASE,
+  name TEXT NOT NULL COLLATE NOCASE,
+  UNIQUE (provider, name));
+CREATE TABLE IF NOT EXISTS key_pairs (
+  container_id INTEGER NOT NULL REFERENCES key_containers(id) ON DELETE CASCADE,
+  key_spec INTEGER NOT NULL,
+  flags INTEGER NOT NULL,
+  bits INTEGER NOT NULL,
+  public_key BLOB NOT NULL,
+  private_key BLOB NOT NULL,
+  PRIMARY KEY (container_id, key_spec));
+CREATE INDEX IF NOT EXISTS key_pairs_by_public_key ON key_pairs (public_key);
+)sql";
+
+// The database (and folder) whose key tables are known to exist.
+std::mutex g_schemaMutex;
+const StateDatabase* g_schemaDatabase = nullptr;
+std::string g_schemaFolder;
+
+SysError OpenKeyDatabase(StateDatabase** out) {
+  SysError err = kErrorSuccess;
+  StateDatabase* db = StateDatabase::Open(&err);
+  if (db == nullptr) return err != kErrorSuccess ? err : kErrorRegistryIoFailed;
+  std::lock_guard lock(g_schemaMutex);
+  if (g_schemaDatabase != db || g_schemaFolder != db->folder()) {
+    if (SysError schemaErr = db->Exec(kKeySchema); schemaErr != kErrorSuccess) return schemaErr;
+    g_schemaDatabase = db;
+    g_schemaFolder = db->folder();
+  }
+  *out = db;
+  return kErrorSuccess;
+}
+
+SysError StepDone(Statement& st, StateDatabase& db) {
+  const int rc = st.Step();
+  if (rc == SQLITE_DONE || rc == SQLITE_ROW) return kErrorSuccess;
+  return StateDatabase::MapError(sqlite3_extended_errcode(db.handle()));
+}
+
+SysError StepError(StateDatabase& db) {
+  return StateDatabase::MapError(sqlite3_extended_errcode(db.handle()));
+}
+
+std::span<const uint8_t> BlobColumn(Statement& st, int col) {
+  const void* p = sqlite3_column_blob(st.get(), col);
+  const int n = sqlite3_column_bytes(st.get(), col);
+  if (p == nullptr || n <= 0) return {};
+  return {static_cast<const uint8_t*>(p), static_cast<size_t>(n)};
+}
+
+}  // namespace
+
+SysError KeyDatabaseRead(const std::function<SysError(StateDatabase&)>& body) {
+  StateDatabase* db = nullptr;
+  if (SysError err = OpenKeyDatabase(&db); err != kErrorSuccess) return err;
+  std::lock_guard lock(db->mutex());
+  return body(*db);
+}
+
+SysError KeyDatabaseWrite(const std::function<SysError(StateDatabase&)>& body) {
+  StateDatabase* db = nullptr;
+  if (SysError err = OpenKeyDatabase(&db); err != kErrorSuccess) return err;
+  return db->Transaction([&] { return body(*db); });
+}
+
+SysError LoadInstalledProviders(StateDatabase& db, std::vector<ProviderInfo>* providers) {
+  Statement st(db.handle(), "SELECT name, type FROM key_providers ORDER BY id");
+  if (!st.ok()) return StepError(db);
+  std::vector<ProviderInfo> out;
+  int rc;
+  while ((rc = st.Step()) == SQLITE_ROW) {
+    out.push_back({st.ColumnText(0), static_cast<uint32_t>(st.ColumnInt(1))});
+  }
+  if (rc != SQLITE_DONE) return StepError(db);
+  *providers = std::move(out);
+  return kErrorSuccess;
+}
+
+SysError InsertProvider(StateDatabase& db, std::string_view name, uint32_t type) {
+  Statement st(db.handle(), "INSERT INTO key_providers (name, type) VALUES (?, ?)");
+  st.Bind(1, name).Bind(2, static_cast<int64_t>(type));
+  const int rc = st.Step();
+  if (rc == SQLITE_DONE) return kErrorSuccess;
+  if ((rc & 0xFF) == SQLITE_CONSTRAINT) return kNteExists;
+  return StepError(db);
+}
+
+SysError DeleteProvider(StateDatabase& db, std::string_view name) {
+  Statement keys(db.handle(),
+                 "DELETE FROM key_pairs WHERE container_id IN "
+                 "(SELECT id FROM key_containers WHERE provider = ?)");
+  keys.Bind(1, name);
+  if (SysError err = StepDone(keys, db); err != kErrorSuccess) return err;
+  Statement containers(db.handle(), "DELETE FROM key_containers WHERE provider = ?");
+  containers.Bind(1, name);
+  if (SysError err = StepDone(containers, db); err != kErrorSuccess) return err;
+  Statement provider(db.handle(), "DELETE FROM key_providers WHERE name = ?");
+  provider.Bind(1, name);
+  if (SysError err = StepDone(provider, db); err != kErrorSuccess) return err;
+  return sqlite3_changes(db.handle()) > 0 ? kErrorSuccess : kNteKeysetNotDef;
+}
+
+SysError FindContainer(StateDatabase& db, std::string_view provider, std::string_view name,
+                       ContainerRow* row) {
+  Statement st(db.handle(), "SELECT id, name FROM key_containers WHERE provider = ? AND name = ?");
+  st.Bind(1, provider).Bind(2, name);
+  const int rc = st.Step();
+  if (rc == SQLITE_DONE) return kNteBadKeyset;
+  if (rc != SQLITE_ROW) return StepError(db);
+  row->id = st.ColumnInt(0);
+  row->name = st.ColumnText(1);
+  return kErrorSuccess;
+}
+
+SysError CreateContainer(StateDatabase& db, std::string_view provider, std::string_view name,
+                         ContainerRow* row) {
+  Statement st(db.handle(), "INSERT INTO key_containers (provider, name) VALUES (?, ?)");
+  st.Bind(1, provider).Bind(2, name);
+  const int rc = st.Step();
+  if ((rc & 0xFF) == SQLITE_CONSTRAINT) return kNteExists;
+  if (rc != SQLITE_DONE) return StepError(db);
+  row->id = sqlite3_last_insert_rowid(db.handle());
+  row->name = std::string(name);
+  return kErrorSuccess;
+}
+
+SysError DeleteContainer(StateDatabase& db, std::string_view provider, std::string_view name) {
+  ContainerRow row;
+  if (SysError err = FindContainer(db, provider, name, &row); err != kErrorSuccess) return err;
+  Statement keys(db.handle(), "DELETE FROM key_pairs WHERE container_id = ?");
+  keys.Bind(1, row.id);
+  if (SysError err = StepDone(keys, db); err != kErrorSuccess) return err;
+  Statement container(db.handle(), "DELETE FROM key_containers WHERE id = ?");
+  container.Bind(1, row.id);
+  return StepDone(container, db);
+}
+
+SysError ListContainers(StateDatabase& db, std::string_view provider,
+                        std::vector<std::string>* names) {
+  Statement st(db.handle(), "SELECT name FROM key_containers WHERE provider = ? ORDER BY id");
+  st.Bind(1, provider);
+  std::vector<std::string> out;
+  int rc;
+  while ((rc = st.Step()) == SQLITE_ROW) out.push_back(st.ColumnText(0));
+  if (rc != SQLITE_DONE) return StepError(db);
+  *names = std::move(out);
+  return kErrorSuccess;
+}
+
+SysError CountContainers(StateDatabase& db, int64_t* count) {
+  Statement st(db.handle(), "SELECT COUNT(*) FROM key_containers");
+  if (st.Step() != SQLITE_ROW) return StepError(db);
+  *count = st.ColumnInt(0);
+  return kErrorSuccess;
+}
+
+SysError LoadKeyPair(StateDatabase& db, std::string_view provider, std::string_view container,
+                     uint32_t keySpec, bool withPrivateKey, StoredKeyPair* pair) {
+  Statement st(db.handle(),
+               "SELECT k.flags, k.bits, k.public_key, k.private_key, k.key_spec "
+               "FROM key_containers c LEFT JOIN key_pairs k "
+               "ON k.container_id = c.id AND k.key_spec = ? "
+               "WHERE c.provider = ? AND c.name = ?");
+  st.Bind(1, static_cast<int64_t>(keySpec)).Bind(2, provider).Bind(3, container);
+  const int rc = st.Step();
+  if (rc == SQLITE_DONE) return kNteBadKeyset;
+  if (rc != SQLITE_ROW) return StepError(db);
+  if (st.ColumnIsNull(4)) return kNteNoKey;
+  StoredKeyPair out;
+  out.keySpec = keySpec;
+  out.flags = static_cast<uint32_t>(st.ColumnInt(0));
+  out.bits = static_cast<uint32_t>(st.ColumnInt(1));
+  const auto publicKey = BlobColumn(st, 2);
+  out.publicKey.assign(publicKey.begin(), publicKey.end());
+  if (withPrivateKey) {
+    const auto privateKey = BlobColumn(st, 3);
+    out.pkcs8.bytes().assign(privateKey.begin(), privateKey.end());
+  }
+  *pair = std::move(out);
+  return kErrorSuccess;
+}
+
+SysError SaveKeyPair(StateDatabase& db, int64_t containerId, uint32_t keySpec, uint32_t flags,
+                     const RsaKeyRecord& key) {
+  Statement st(db.handle(),
+               "INSERT OR REPLACE INTO key_pairs "
+               "(container_id, key_spec, flags, bits, public_key, private_key) "
+               "VALUES (?, ?, ?, ?, ?, ?)");
+  st.Bind(1, containerId)
+      .Bind(2, static_cast<int64_t>(keySpec))
+      .Bind(3, static_cast<int64_t>(flags))
+      .Bind(4, static_cast<int64_t>(key.bits))
+      .BindBlob(5, key.publicKey.data(), key.publicKey.size())
+      .BindBlob(6, key.pkcs8.bytes().data(), key.pkcs8.bytes().size());
+  return StepDone(st, db);
+}
+
+SysError SetKeyFlags(StateDatabase& db, int64_t containerId, uint32_t keySpec, uint32_t flags) {
+  Statement st(db.handle(),
+               "UPDATE key_pairs SET flags = ? WHERE container_id = ? AND key_spec = ?");
+  st.Bind(1, static_cast<int64_t>(flags))
+      .Bind(2, containerId)
+      .Bind(3, static_cast<int64_t>(keySpec));
+  return StepDone(st, db);
+}
+
+SysError FindKeysByPublicKey(StateDatabase& db, std::span<const uint8_t> publicKey,
+                             std::vector<KeyLocation>* keys) {
+  Statement st(db.handle(),
+               "SELECT c.provider, c.name, c.id, k.key_spec "
+               "FROM key_pairs k JOIN key_containers c ON c.id = k.container_id "
+               "WHERE k.public_key = ? ORDER BY c.id, k.key_spec");
+  st.BindBlob(1, publicKey.data(), publicKey.size());
+  std::vector<KeyLocation> out;
+  int rc;
+  while ((rc = st.Step()) == SQLITE_ROW) {
+    out.push_back({st.ColumnText(0), st.ColumnText(1), st.ColumnInt(2),
+                   static_cast<uint32_t>(st.ColumnInt(3))});
+  }
+  if (rc != SQLITE_DONE) return StepError(db);
+  *keys = std::move(out);
+  return kErrorSuccess;
+}
+
+}  // namespace zyq::platform::posix
