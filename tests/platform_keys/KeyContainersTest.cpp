@@ -5,6 +5,7 @@
 
 #include "platform/CryptoKeys.h"
 #include "tests/platform_keys/KeyTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace zyq::platform {
 namespace {
@@ -132,6 +133,27 @@ TEST_F(KeyContainersTest, EmptyContainerNameIsTheUsersDefaultContainer) {
   EXPECT_FALSE(name.empty());
   EXPECT_EQ(AcquireKeyContext("", kMsEnhancedProv, 1, kCryptNewKeyset, &context), kNteExists);
   ASSERT_EQ(AcquireKeyContext(name, kMsEnhancedProv, 1, 0, &context), kErrorSuccess);
+}
+
+TEST_F(KeyContainersTest, UnreachableStateIsReportedNotHidden) {
+  // The state folder would have to be made below a regular file.
+  const std::string blocker = test::TestRoot() + "/blocker-" + std::to_string(getpid());
+  ASSERT_TRUE(test::WriteFile(blocker, "x"));
+  setenv("ZYQSEC_HOME", (blocker + "/state").c_str(), 1);
+  std::unique_ptr<KeyContext> context;
+  EXPECT_EQ(AcquireKeyContext("c", kMsEnhancedProv, 1, kCryptNewKeyset, &context),
+            kErrorPathNotFound);
+  EXPECT_EQ(AcquireKeyContext("c", kMsEnhancedProv, 1, 0, &context), kErrorPathNotFound);
+  EXPECT_EQ(context, nullptr);
+  ProviderInfo provider;
+  EXPECT_EQ(EnumProvider(0, &provider), kErrorPathNotFound);
+  EXPECT_EQ(InstallProvider("Acme", 1), kErrorPathNotFound);
+  // The built-in providers are still known.
+  EXPECT_EQ(ListProviders().size(), 4u);
+  ASSERT_EQ(AcquireKeyContext("", kMsEnhancedProv, 1, kCryptVerifyContext, &context),
+            kErrorSuccess);
+  std::vector<std::string> names;
+  EXPECT_EQ(context->EnumContainers(&names), kErrorPathNotFound);
 }
 
 }  // namespace
