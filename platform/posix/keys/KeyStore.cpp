@@ -204,8 +204,11 @@ SysError SaveKeyPair(StateDatabase& db, int64_t containerId, uint32_t keySpec, u
       .Bind(2, static_cast<int64_t>(keySpec))
       .Bind(3, static_cast<int64_t>(flags))
       .Bind(4, static_cast<int64_t>(key.bits))
-      .BindBlob(5, key.publicKey.data(), key.publicKey.size())
-      .BindBlob(6, key.pkcs8.bytes().data(), key.pkcs8.bytes().size());
+      .BindBlob(5, key.publicKey.data(), key.publicKey.size());
+  // The private key is bound in place (the record outlives the statement's step), so SQLite
+  // makes no copy of it that nobody would wipe.
+  sqlite3_bind_blob(st.get(), 6, key.pkcs8.bytes().data(),
+                    static_cast<int>(key.pkcs8.bytes().size()), SQLITE_STATIC);
   return StepDone(st, db);
 }
 
