@@ -162,3 +162,27 @@ std::string CertPem(const Bytes& der) {
 }
 
 }  // namespace zyq::test
+
+namespace zyq::test {
+
+platform::DigestSigner KeySigner(EVP_PKEY* key) {
+  return [key](uint32_t hashAlg, std::span<const uint8_t> hash, std::vector<uint8_t>* signature) {
+    const EVP_MD* md = hashAlg == platform::kCalgMd5    ? EVP_md5()
+                       : hashAlg == platform::kCalgSha1 ? EVP_sha1()
+                                                        : EVP_sha256();
+    EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(key, nullptr);
+    size_t len = 0;
+    bool ok = EVP_PKEY_sign_init(ctx) == 1 &&
+              EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PADDING) == 1 &&
+              EVP_PKEY_CTX_set_signature_md(ctx, md) == 1 &&
+              EVP_PKEY_sign(ctx, nullptr, &len, hash.data(), hash.size()) == 1;
+    std::vector<uint8_t> be(len);
+    ok = ok && EVP_PKEY_sign(ctx, be.data(), &len, hash.data(), hash.size()) == 1;
+    EVP_PKEY_CTX_free(ctx);
+    if (!ok) return platform::kNteBadSignature;
+    signature->assign(be.rbegin(), be.rend());
+    return platform::kErrorSuccess;
+  };
+}
+
+}  // namespace zyq::test

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Certificates.h"
+#include "platform/DigestSigner.h"
 
 namespace zyq::test {
 
@@ -85,5 +86,12 @@ std::string Utf16Be(const std::u16string& s);
 std::string NewWorkFolder();
 // PEM of a DER certificate.
 std::string CertPem(const Bytes& der);
+
+}  // namespace zyq::test
+
+namespace zyq::test {
+
+// A DigestSigner over an OpenSSL test key (PKCS#1 v1.5, result least significant byte first).
+platform::DigestSigner KeySigner(EVP_PKEY* key);
 
 }  // namespace zyq::test
