@@ -73,6 +73,7 @@ class PtyChild {
         waited_ = true;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       }
+      usleep(10000);
     }
     return -1;
   }

@@ -15,6 +15,7 @@
 
 #include "platform/DialogHost.h"
 #include "platform/posix/dialogs/ConsoleHost.h"
+#include "platform/posix/dialogs/GtkHost.h"
 #include "platform/posix/dialogs/NoneHost.h"
 #include "platform/posix/dialogs/ScriptHost.h"
 
@@ -48,7 +49,11 @@ std::unique_ptr<DialogHost> CreateDialogHost(std::string_view setting) {
   if (setting.substr(0, kScript.size()) == kScript) {
     return std::make_unique<posix::ScriptHost>(std::string(setting.substr(kScript.size())));
   }
-  if (setting.empty() || setting == "gtk" || setting == "console") return MakeConsoleOrNone();
+  if (setting.empty() || setting == "gtk") {
+    if (auto gtk = posix::TryCreateGtkHost()) return gtk;
+    return MakeConsoleOrNone();
+  }
+  if (setting == "console") return MakeConsoleOrNone();
   return std::make_unique<posix::NoneHost>();
 }
 
