@@ -1,0 +1,185 @@
+#include "codec/ByteBuffer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "platform/Text.h"
+
+namespace zyq {
+namespace {
+
+// The largest content a buffer can hold: its length and the two zero bytes after it must fit in
+// a signed 32-bit count.
+constexpr std::int32_t kMaxLength = std::numeric_limits<std::int32_t>::max() - 2;
+
+// The C library's allocation: it reports failure as null, which the buffer's operations turn into
+// false instead of an exception.
+unsigned char* ObtainStorage(std::int32_t capacity) {
+  return static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(capacity) + 2));
+}
+
+// Zeroes bytes that are about to be freed. The empty asm statement claims to read the memory,
+// so the compiler cannot drop the memset as a dead store; unlike a byte-wise volatile loop it
+// keeps memset's speed, which matters for megabyte buffers.
+void WipeBeforeFree(unsigned char* p, std::size_t n) {
+  if (n == 0) return;
+  std::memset(p, 0, n);
+  __asm__ __volatile__("" : : "r"(p) : "memory");
+}
+
+void ReturnStorage(unsigned char* storage, std::int32_t used) {
+  if (storage == nullptr) return;
+  WipeBeforeFree(storage, static_cast<std::size_t>(used));
+  std::free(storage);
+}
+
+// Closes the file on every path out of LoadFromFile.
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+ByteBuffer::ByteBuffer(int n) {
+  Allocate(n);
+}
+
+ByteBuffer::~ByteBuffer() {
+  Release();
+}
+
+ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
+    : data_(other.data_), length_(other.length_), capacity_(other.capacity_) {
+  other.data_ = nullptr;
+  other.length_ = 0;
+  other.capacity_ = 0;
+}
+
+ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
+  if (this != &other) {
+    Release();
+    data_ = other.data_;
+    length_ = other.length_;
+    capacity_ = other.capacity_;
+    other.data_ = nullptr;
+    other.length_ = 0;
+    other.capacity_ = 0;
+  }
+  return *this;
+}
+
+void ByteBuffer::Release() {
+  // Only the content can be non-zero: the rest of the storage is kept zero.
+  ReturnStorage(data_, length_);
+  data_ = nullptr;
+  length_ = 0;
+  capacity_ = 0;
+}
+
+bool ByteBuffer::Allocate(int n) {
+  Release();
+  if (n <= 0 || n > kMaxLength) return false;
+  auto* storage = static_cast<unsigned char*>(std::calloc(static_cast<std::size_t>(n) + 2, 1));
+  if (storage == nullptr) return false;
+  data_ = storage;
+  length_ = n;
+  capacity_ = n;
+  return true;
+}
+
+bool ByteBuffer::Append(const void* src, int n) {
+  if (src == nullptr || n < 1 || n > kMaxLength - length_) return false;
+  const std::int32_t newLength = length_ + n;
+  if (newLength <= capacity_) {
+    // memmove: src may lie in this buffer's own content.
+    std::memmove(data_ + length_, src, static_cast<std::size_t>(n));
+    length_ = newLength;
+    return true;
+  }
+  // Grow by half again at least, so that repeated appends cost amortised constant time.
+  std::int32_t newCapacity = newLength;
+  if (capacity_ > 0) {
+    const std::int32_t grown =
+        capacity_ > kMaxLength - capacity_ / 2 ? kMaxLength : capacity_ + capacity_ / 2;
+    if (grown > newCapacity) newCapacity = grown;
+  }
+  if (newCapacity < 16) newCapacity = 16;
+  unsigned char* storage = ObtainStorage(newCapacity);
+  if (storage == nullptr) return false;
+  if (length_ > 0) std::memcpy(storage, data_, static_cast<std::size_t>(length_));
+  // Copy the new bytes before the old storage goes, in case they lie in it.
+  std::memcpy(storage + length_, src, static_cast<std::size_t>(n));
+  std::memset(storage + newLength, 0, static_cast<std::size_t>(newCapacity - newLength) + 2);
+  ReturnStorage(data_, length_);
+  data_ = storage;
+  length_ = newLength;
+  capacity_ = newCapacity;
+  return true;
+}
+
+bool ByteBuffer::AssignReversed(const void* src, int n) {
+  if (!Allocate(n) || src == nullptr) {
+    Release();
+    return false;
+  }
+  const auto* from = static_cast<const unsigned char*>(src);
+  for (int i = 0; i < n; ++i) data_[i] = from[n - 1 - i];
+  return true;
+}
+
+bool ByteBuffer::LoadFromFile(const char* path) {
+  Release();
+  if (path == nullptr || *path == '\0') return false;
+  // File names cross to the operating system as UTF-8.
+  const std::string osPath = platform::AnsiToUtf8(path);
+  std::error_code ec;
+  // A directory opens for reading on some systems; it has no bytes to give.
+  if (!std::filesystem::is_regular_file(std::filesystem::path(osPath), ec)) return false;
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(osPath.c_str(), "rb"));
+  if (!file) return false;
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+  const long size = std::ftell(file.get());
+  if (size <= 0 || size > kMaxLength) return false;
+  if (std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
+  if (!Allocate(static_cast<int>(size))) return false;
+  std::fread(data_, 1, static_cast<std::size_t>(size), file.get());
+  if (std::ferror(file.get())) {
+    Release();
+    return false;
+  }
+  return true;
+}
+
+unsigned char* ByteBuffer::ResetForWrite(int n) {
+  Release();
+  if (n <= 0 || n > kMaxLength) return nullptr;
+  unsigned char* storage = ObtainStorage(n);
+  if (storage == nullptr) return nullptr;
+  storage[n] = 0;
+  storage[n + 1] = 0;
+  data_ = storage;
+  length_ = n;
+  capacity_ = n;
+  return storage;
+}
+
+bool ByteBuffer::Truncate(int n) {
+  if (n > length_) return false;
+  if (n <= 0) {
+    Release();
+    return true;
+  }
+  // Everything after the content is zero: wipe what goes (the storage stays live, so the memset
+  // cannot be dropped), and the rest of the storage, kept zero already.
+  std::memset(data_ + n, 0, static_cast<std::size_t>(capacity_ - n) + 2);
+  length_ = n;
+  return true;
+}
+
+}  // namespace zyq

@@ -1,0 +1,159 @@
+#include "codec/Md5Digest.h"
+
+#include <bit>
+
+#include "codec/DigestCompress.h"
+
+namespace zyq {
+namespace codec {
+
+// The four auxiliary functions, written with as few operations as the round allows.
+#define ZYQ_MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
+#define ZYQ_MD5_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
+#define ZYQ_MD5_H(x, y, z) ((x) ^ (y) ^ (z))
+#define ZYQ_MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
+#define ZYQ_MD5_STEP(f, a, b, c, d, x, t, s) \
+  a += f(b, c, d) + (x) + (t);               \
+  a = std::rotl(a, s) + (b)
+
+void Md5CompressPortable(std::uint32_t state[4], const unsigned char* blocks, std::size_t count) {
+  std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+  for (; count > 0; --count, blocks += 64) {
+    std::uint32_t x[16];
+    for (int i = 0; i < 16; ++i) x[i] = LoadLittle32(blocks + 4 * i);
+    const std::uint32_t a0 = a, b0 = b, c0 = c, d0 = d;
+
+    ZYQ_MD5_STEP(ZYQ_MD5_F, a, b, c, d, x[0], 0xd76aa478, 7);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, d, a, b, c, x[1], 0xe8c7b756, 12);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, c, d, a, b, x[2], 0x242070db, 17);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, b, c, d, a, x[3], 0xc1bdceee, 22);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, a, b, c, d, x[4], 0xf57c0faf, 7);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, d, a, b, c, x[5], 0x4787c62a, 12);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, c, d, a, b, x[6], 0xa8304613, 17);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, b, c, d, a, x[7], 0xfd469501, 22);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, a, b, c, d, x[8], 0x698098d8, 7);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, d, a, b, c, x[9], 0x8b44f7af, 12);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, c, d, a, b, x[10], 0xffff5bb1, 17);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, b, c, d, a, x[11], 0x895cd7be, 22);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, a, b, c, d, x[12], 0x6b901122, 7);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, d, a, b, c, x[13], 0xfd987193, 12);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, c, d, a, b, x[14], 0xa679438e, 17);
+    ZYQ_MD5_STEP(ZYQ_MD5_F, b, c, d, a, x[15], 0x49b40821, 22);
+
+    ZYQ_MD5_STEP(ZYQ_MD5_G, a, b, c, d, x[1], 0xf61e2562, 5);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, d, a, b, c, x[6], 0xc040b340, 9);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, c, d, a, b, x[11], 0x265e5a51, 14);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, b, c, d, a, x[0], 0xe9b6c7aa, 20);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, a, b, c, d, x[5], 0xd62f105d, 5);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, d, a, b, c, x[10], 0x02441453, 9);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, c, d, a, b, x[15], 0xd8a1e681, 14);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, b, c, d, a, x[4], 0xe7d3fbc8, 20);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, a, b, c, d, x[9], 0x21e1cde6, 5);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, d, a, b, c, x[14], 0xc33707d6, 9);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, c, d, a, b, x[3], 0xf4d50d87, 14);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, b, c, d, a, x[8], 0x455a14ed, 20);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, a, b, c, d, x[13], 0xa9e3e905, 5);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, d, a, b, c, x[2], 0xfcefa3f8, 9);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, c, d, a, b, x[7], 0x676f02d9, 14);
+    ZYQ_MD5_STEP(ZYQ_MD5_G, b, c, d, a, x[12], 0x8d2a4c8a, 20);
+
+    ZYQ_MD5_STEP(ZYQ_MD5_H, a, b, c, d, x[5], 0xfffa3942, 4);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, d, a, b, c, x[8], 0x8771f681, 11);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, c, d, a, b, x[11], 0x6d9d6122, 16);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, b, c, d, a, x[14], 0xfde5380c, 23);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, a, b, c, d, x[1], 0xa4beea44, 4);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, d, a, b, c, x[4], 0x4bdecfa9, 11);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, c, d, a, b, x[7], 0xf6bb4b60, 16);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, b, c, d, a, x[10], 0xbebfbc70, 23);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, a, b, c, d, x[13], 0x289b7ec6, 4);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, d, a, b, c, x[0], 0xeaa127fa, 11);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, c, d, a, b, x[3], 0xd4ef3085, 16);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, b, c, d, a, x[6], 0x04881d05, 23);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, a, b, c, d, x[9], 0xd9d4d039, 4);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, d, a, b, c, x[12], 0xe6db99e5, 11);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, c, d, a, b, x[15], 0x1fa27cf8, 16);
+    ZYQ_MD5_STEP(ZYQ_MD5_H, b, c, d, a, x[2], 0xc4ac5665, 23);
+
+    ZYQ_MD5_STEP(ZYQ_MD5_I, a, b, c, d, x[0], 0xf4292244, 6);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, d, a, b, c, x[7], 0x432aff97, 10);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, c, d, a, b, x[14], 0xab9423a7, 15);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, b, c, d, a, x[5], 0xfc93a039, 21);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, a, b, c, d, x[12], 0x655b59c3, 6);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, d, a, b, c, x[3], 0x8f0ccc92, 10);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, c, d, a, b, x[10], 0xffeff47d, 15);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, b, c, d, a, x[1], 0x85845dd1, 21);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, a, b, c, d, x[8], 0x6fa87e4f, 6);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, d, a, b, c, x[15], 0xfe2ce6e0, 10);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, c, d, a, b, x[6], 0xa3014314, 15);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, b, c, d, a, x[13], 0x4e0811a1, 21);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, a, b, c, d, x[4], 0xf7537e82, 6);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, d, a, b, c, x[11], 0xbd3af235, 10);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, c, d, a, b, x[2], 0x2ad7d2bb, 15);
+    ZYQ_MD5_STEP(ZYQ_MD5_I, b, c, d, a, x[9], 0xeb86d391, 21);
+
+    a += a0;
+    b += b0;
+    c += c0;
+    d += d0;
+  }
+  state[0] = a;
+  state[1] = b;
+  state[2] = c;
+  state[3] = d;
+}
+
+#undef ZYQ_MD5_STEP
+#undef ZYQ_MD5_I
+#undef ZYQ_MD5_H
+#undef ZYQ_MD5_G
+#undef ZYQ_MD5_F
+
+void Md5Compress(std::uint32_t state[4], const unsigned char* blocks, std::size_t count) {
+  Md5CompressPortable(state, blocks, count);
+}
+
+}  // namespace codec
+
+Md5Digest::~Md5Digest() {
+  SecureWipe(state_, sizeof state_);
+  stream_.Wipe();
+}
+
+void Md5Digest::Init() {
+  state_[0] = 0x67452301;
+  state_[1] = 0xefcdab89;
+  state_[2] = 0x98badcfe;
+  state_[3] = 0x10325476;
+  stream_.Reset();
+}
+
+void Md5Digest::Update(const void* data, std::size_t n) {
+  if (data == nullptr) return;
+  stream_.Feed(static_cast<const unsigned char*>(data), n,
+               [this](const unsigned char* blocks, std::size_t count) {
+                 codec::Md5Compress(state_, blocks, count);
+               });
+}
+
+void Md5Digest::Final() {
+  stream_.Pad<8, false>([this](const unsigned char* blocks, std::size_t count) {
+    codec::Md5Compress(state_, blocks, count);
+  });
+  unsigned char digest[kDigestLength];
+  for (int i = 0; i < 4; ++i) codec::StoreLittle32(digest + 4 * i, state_[i]);
+  result_.Append(digest, kDigestLength);
+  SecureWipe(digest, sizeof digest);
+  SecureWipe(state_, sizeof state_);
+  stream_.Wipe();
+  Init();
+}
+
+bool Md5Digest::Compute(const void* data, std::size_t n) {
+  result_.Release();
+  Init();
+  Update(data, n);
+  Final();
+  return true;
+}
+
+}  // namespace zyq
