@@ -83,6 +83,8 @@ TEST_F(GtkDialogsTest, CertFileInfoDialogEnablesOkAtTheMinimumAndCutsAtTheLimit)
     EXPECT_EQ(w.BoxText(205), "abc");
     EXPECT_FALSE(w.Enabled(1));
     w.Click(1);  // disabled: nothing happens
+    w.PressEnter();
+    EXPECT_FALSE(w.Closed());
     w.TypeInto(205, "d");
     EXPECT_TRUE(w.Enabled(1));
     w.ClearBox(205);
@@ -91,7 +93,8 @@ TEST_F(GtkDialogsTest, CertFileInfoDialogEnablesOkAtTheMinimumAndCutsAtTheLimit)
     EXPECT_EQ(w.BoxText(205), "0123456789abcdefghij");
     EXPECT_TRUE(w.Enabled(1));
     Screenshot(w, "202-register");
-    w.Click(1);
+    w.PressEnter();  // OK is the default button
+    EXPECT_TRUE(w.Closed());
   }});
   std::string folder = Utf8ToAnsi("/home/u/ZYQ證券");
   std::string file;
@@ -141,7 +144,9 @@ TEST_F(GtkDialogsTest, SignDialogLocksBrowseForTheDefaultFolder) {
     EXPECT_FALSE(w.Enabled(203));
     w.Click(203);  // disabled: no chooser opens
     Screenshot(w, "202-sign-locked");
+    EXPECT_FALSE(w.Closed());
     w.Dismiss();  // Escape
+    EXPECT_TRUE(w.Closed());
   }});
   const std::string defaultFolder = Utf8ToAnsi("/home/u/ZYQ證券");
   std::string folder = defaultFolder;
@@ -262,6 +267,7 @@ TEST_F(GtkDialogsTest, BarePickersAndKeyAccess) {
          EXPECT_EQ(w.CurrentFolder(), test::TestRoot());
          Screenshot(w, "picker-local-folder");
          w.Dismiss();
+         EXPECT_TRUE(w.Closed());
        },
        [](WindowDriver& w) {
          EXPECT_EQ(w.Kind(), "key-access");

@@ -49,8 +49,12 @@ class WindowDriver {
   virtual std::string CurrentFolder() const = 0;
   virtual void Choose(const std::string& path) = 0;
 
-  // Closes the window as Escape does.
+  // Presses Enter in the focused box, which presses the default button when it is enabled.
+  virtual void PressEnter() = 0;
+  // Presses Escape, which closes the window with Cancel.
   virtual void Dismiss() = 0;
+  // True once the window has given its answer (it is taken down when the observer returns).
+  virtual bool Closed() const = 0;
   // Writes the window as it is on screen to a PNG file; false when that failed.
   virtual bool SaveScreenshot(const std::string& pngPath) = 0;
 };

@@ -92,6 +92,38 @@ void SetEntryText(GtkWidget* widget, const std::string& text) {
   }
 }
 
+// Presses and releases a key in the window, as the keyboard delivers it: the window passes it
+// to its focused widget, whose key handling and input method act on it.
+void SendKey(GtkWidget* window, guint keyval) {
+  GdkDisplay* display = gtk_widget_get_display(window);
+  guint16 keycode = 0;
+  guint8 group = 0;
+  GdkModifierType state = static_cast<GdkModifierType>(0);
+  GdkKeymapKey* keys = nullptr;
+  gint count = 0;
+  if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys,
+                                        &count) &&
+      count > 0) {
+    keycode = static_cast<guint16>(keys[0].keycode);
+    group = static_cast<guint8>(keys[0].group);
+    if (keys[0].level == 1) state = GDK_SHIFT_MASK;
+  }
+  g_free(keys);
+  for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+    GdkEvent* event = gdk_event_new(type);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+    event->key.send_event = TRUE;
+    event->key.time = GDK_CURRENT_TIME;
+    event->key.keyval = keyval;
+    event->key.state = state;
+    event->key.hardware_keycode = keycode;
+    event->key.group = group;
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  }
+}
+
 void CollectTexts(GtkWidget* widget, std::vector<std::string>& texts) {
   if (GTK_IS_LABEL(widget)) {
     texts.emplace_back(gtk_label_get_text(GTK_LABEL(widget)));
@@ -159,32 +191,11 @@ class Driver final : public WindowDriver {
     gtk_widget_grab_focus(widget);
     gtk_editable_set_position(GTK_EDITABLE(widget), -1);
     Pump();
-    const gchar* p = text.data();
-    const gchar* end = text.data() + text.size();
-    while (p < end) {
-      const gunichar c = g_utf8_get_char_validated(p, end - p);
-      const gchar* next = g_utf8_find_next_char(p, end);
-      if (next == nullptr) next = end;
-      const std::string before = EntryText(widget);
-      // A key press through the display; a character without a key is entered as an input
-      // method would commit it.
-      const guint keyval = gdk_unicode_to_keyval(c);
-      bool sent = c != static_cast<gunichar>(-1) && c != static_cast<gunichar>(-2) &&
-                  (keyval & 0x01000000) == 0 &&
-                  gtk_test_widget_send_key(widget, keyval, static_cast<GdkModifierType>(0));
-      for (int i = 0; sent && i < 50 && EntryText(widget) == before; ++i) {
-        Pump();
-        g_usleep(2000);
-      }
-      if (!sent || EntryText(widget) == before) {
-        const int limit = gtk_entry_get_max_length(GTK_ENTRY(widget));
-        if (limit == 0 || g_utf8_strlen(before.c_str(), -1) < limit) {
-          gint position = gtk_editable_get_position(GTK_EDITABLE(widget));
-          gtk_editable_insert_text(GTK_EDITABLE(widget), p, static_cast<gint>(next - p), &position);
-          gtk_editable_set_position(GTK_EDITABLE(widget), position);
-        }
-      }
-      p = next;
+    for (const gchar* p = text.data(); p < text.data() + text.size();) {
+      const gunichar c = g_utf8_get_char_validated(p, text.data() + text.size() - p);
+      if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) break;
+      SendKey(shown_.window, gdk_unicode_to_keyval(c));
+      p = g_utf8_next_char(p);
     }
     Pump();
   }
@@ -258,19 +269,19 @@ class Driver final : public WindowDriver {
     return result;
   }
   void Choose(const std::string& path) override;
+  void PressEnter() override {
+    SendKey(shown_.window, GDK_KEY_Return);
+    // A button activated from the keyboard shows itself pressed for a moment before it clicks.
+    for (int i = 0; i < 40 && !shown_.closed; ++i) {
+      Pump();
+      g_usleep(10000);
+    }
+  }
   void Dismiss() override {
-    // Escape, as the keyboard gives it.
-    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
-    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(shown_.window)));
-    event->key.send_event = TRUE;
-    event->key.time = GDK_CURRENT_TIME;
-    event->key.keyval = GDK_KEY_Escape;
-    gdk_event_set_device(
-        event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
-    gtk_main_do_event(event);
-    gdk_event_free(event);
+    SendKey(shown_.window, GDK_KEY_Escape);
     Pump();
   }
+  bool Closed() const override { return shown_.closed; }
   bool SaveScreenshot(const std::string& pngPath) override {
     for (int i = 0; i < 5; ++i) {
       Pump();
