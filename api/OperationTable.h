@@ -1,0 +1,55 @@
+// The one table of the engine's operations. Every front-end (the flat exports, the Java
+// natives, the COM vtable and IDispatch, the zyqsec command) is generated from it.
+//
+// Each row: X(order, dispid, Name, FlatName, ResultKind, Args...)
+//   order      position in the IZYQapi vtable (1-based, after IUnknown and IDispatch)
+//   dispid     the method's DISPID
+//   Name       the engine method and COM / Java method name
+//   FlatName   the flat export's name
+//   ResultKind TEXT (a BSTR owned by the caller) or INT (32-bit signed)
+//   Args       TEXT(name) for wide text (LPCWSTR / BSTR / String), INT(name) for 32-bit integers
+//
+// Only operations that work are listed. Rows stay in vtable order.
+#pragma once
+
+#define ZYQ_FOR_EACH_OPERATION(X)                                                    \
+  X(1, 1, GetVersion, GetDllVersion, TEXT)                                           \
+  X(2, 2, GetErrorCode, GetErrorCode, INT)                                           \
+  X(3, 3, GetErrorMsg, GetErrorMsg, TEXT)                                            \
+  X(4, 4, GetCapiErrorCode, GetCapiErrorCode, INT)                                   \
+  X(5, 5, GetCapiErrorMsg, GetCapiErrorMsg, TEXT)                                    \
+  X(7, 7, PresetPasswdLengthRange, PresetPasswdLengthRange, INT, INT(min), INT(max)) \
+  X(27, 53, GetRegisterUserMode, GetRegisterUserMode, INT)
+
+// ---- Preprocessor helpers to expand the argument lists of a row ----
+
+#define ZYQ_PP_CAT(a, b) ZYQ_PP_CAT_(a, b)
+#define ZYQ_PP_CAT_(a, b) a##b
+#define ZYQ_PP_COUNT(...) ZYQ_PP_COUNT_(__VA_ARGS__ __VA_OPT__(, ) 6, 5, 4, 3, 2, 1, 0)
+#define ZYQ_PP_COUNT_(_1, _2, _3, _4, _5, _6, N, ...) N
+
+// ZYQ_MAP_ARGS(M, args...): M applied to each argument, joined by commas.
+#define ZYQ_MAP_ARGS(M, ...) \
+  ZYQ_PP_CAT(ZYQ_MAP_ARGS_, ZYQ_PP_COUNT(__VA_ARGS__))(M __VA_OPT__(, ) __VA_ARGS__)
+#define ZYQ_MAP_ARGS_0(M)
+#define ZYQ_MAP_ARGS_1(M, a) M(a)
+#define ZYQ_MAP_ARGS_2(M, a, b) M(a), M(b)
+#define ZYQ_MAP_ARGS_3(M, a, b, c) M(a), M(b), M(c)
+#define ZYQ_MAP_ARGS_4(M, a, b, c, d) M(a), M(b), M(c), M(d)
+#define ZYQ_MAP_ARGS_5(M, a, b, c, d, e) M(a), M(b), M(c), M(d), M(e)
+#define ZYQ_MAP_ARGS_6(M, a, b, c, d, e, f) M(a), M(b), M(c), M(d), M(e), M(f)
+
+// ZYQ_EACH_ARG(M, args...): M applied to each argument, without separators.
+#define ZYQ_EACH_ARG(M, ...) \
+  ZYQ_PP_CAT(ZYQ_EACH_ARG_, ZYQ_PP_COUNT(__VA_ARGS__))(M __VA_OPT__(, ) __VA_ARGS__)
+#define ZYQ_EACH_ARG_0(M)
+#define ZYQ_EACH_ARG_1(M, a) M(a)
+#define ZYQ_EACH_ARG_2(M, a, b) M(a) M(b)
+#define ZYQ_EACH_ARG_3(M, a, b, c) M(a) M(b) M(c)
+#define ZYQ_EACH_ARG_4(M, a, b, c, d) M(a) M(b) M(c) M(d)
+#define ZYQ_EACH_ARG_5(M, a, b, c, d, e) M(a) M(b) M(c) M(d) M(e)
+#define ZYQ_EACH_ARG_6(M, a, b, c, d, e, f) M(a) M(b) M(c) M(d) M(e) M(f)
+
+// An argument TEXT(x) or INT(x) is dispatched by pasting its kind onto a prefix:
+// ZYQ_ARG_KIND(PREFIX_, TEXT(x)) expands to PREFIX_TEXT(x).
+#define ZYQ_ARG_KIND(prefix, arg) ZYQ_PP_CAT_(prefix, arg)

@@ -1,0 +1,54 @@
+/*
+ * ZYQSecuritiesATL: the flat C interface of libZYQSecuritiesATL.so.
+ *
+ * Every function acts on the library's one process-wide engine. Text arguments are
+ * NUL-terminated UTF-16 strings (null allowed); text results are BSTRs that the caller owns
+ * and releases with SysFreeString (an empty result is still a BSTR to free). After any call,
+ * GetErrorCode and GetErrorMsg tell its outcome, GetCapiErrorCode and GetCapiErrorMsg the
+ * system error behind a failure. Calls must not overlap: the engine takes no locks.
+ */
+#ifndef ZYQSECURITIESATL_H
+#define ZYQSECURITIESATL_H
+
+#include <stdint.h>
+#ifndef __cplusplus
+#include <uchar.h>
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifndef ZYQ_BSTR_DEFINED
+#define ZYQ_BSTR_DEFINED
+typedef char16_t* BSTR;
+#endif
+
+#if defined(ZYQ_BUILDING_LIBRARY)
+#define ZYQ_API __attribute__((visibility("default")))
+#else
+#define ZYQ_API
+#endif
+
+/* BSTR allocation, with the layout and meaning of their OLE Automation namesakes. */
+ZYQ_API BSTR SysAllocString(const char16_t* text);
+ZYQ_API BSTR SysAllocStringLen(const char16_t* text, uint32_t length);
+ZYQ_API uint32_t SysStringLen(BSTR text);
+ZYQ_API void SysFreeString(BSTR text);
+
+/* Engine core */
+ZYQ_API BSTR GetDllVersion(void);
+ZYQ_API int32_t GetErrorCode(void);
+ZYQ_API BSTR GetErrorMsg(void);
+ZYQ_API int32_t GetCapiErrorCode(void);
+ZYQ_API BSTR GetCapiErrorMsg(void);
+ZYQ_API int32_t PresetPasswdLengthRange(int32_t min, int32_t max);
+
+/* Registration */
+ZYQ_API int32_t GetRegisterUserMode(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* ZYQSECURITIESATL_H */

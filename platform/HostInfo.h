@@ -1,0 +1,30 @@
+// Facts about the host: the operating system's version and the library's own version record.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "platform/SystemErrors.h"
+
+namespace zyq::platform {
+
+// The fields of OSVERSIONINFOEXA and SYSTEM_INFO that the engine reads. On a system that is not
+// Windows, valid is false (GetVersionExA has nothing to report) and the numbers are zero.
+struct OsVersion {
+  bool valid = false;
+  uint32_t major = 0;
+  uint32_t minor = 0;
+  uint32_t build = 0;
+  uint32_t platformId = 0;
+  uint8_t productType = 0;
+  uint16_t processorArchitecture = 0;
+  bool serverR2 = false;
+};
+
+OsVersion ReadOsVersion();
+
+// The library's file version (four numbers), from the version record built into it.
+// Returns false with *error set when the record cannot be read.
+bool ReadLibraryFileVersion(std::array<uint16_t, 4>* version, SysError* error);
+
+}  // namespace zyq::platform

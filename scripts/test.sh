@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds and runs every test: once in a normal build with warnings as errors, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer. Dialog tests run on a virtual display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+run_suite() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZYQ_WERROR=ON "$@"
+  cmake --build "$dir" -j "$jobs"
+  local runner=()
+  command -v xvfb-run >/dev/null && runner=(xvfb-run -a -s "-screen 0 1280x1024x24")
+  (cd "$dir" && "${runner[@]}" ctest --output-on-failure -j "$jobs" --timeout 900)
+}
+
+run_suite build
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_suite build-sanitize -DZYQ_SANITIZE=ON
+echo "All tests passed."
