@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config ccache git
   libssl-dev openssl libsqlite3-dev
-  libgtk-3-dev xvfb xauth xdotool imagemagick
+  libgtk-3-dev xvfb xauth fonts-noto-cjk
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   openjdk-17-jdk-headless
   clang libclang-rt-14-dev
