@@ -186,3 +186,62 @@ platform::DigestSigner KeySigner(EVP_PKEY* key) {
 }
 
 }  // namespace zyq::test
+
+#include <openssl/pkcs12.h>
+#include <openssl/provider.h>
+
+namespace zyq::test {
+
+Bytes MakePfx(const std::vector<PfxEntry>& entries, const char* pass, bool legacy) {
+  static OSSL_LIB_CTX* ctx = [] {
+    OSSL_LIB_CTX* c = OSSL_LIB_CTX_new();
+    OSSL_PROVIDER_load(c, "default");
+    OSSL_PROVIDER_load(c, "legacy");
+    return c;
+  }();
+  const int keyNid = legacy ? NID_pbe_WithSHA1And3_Key_TripleDES_CBC : NID_aes_256_cbc;
+  const int certNid = legacy ? NID_pbe_WithSHA1And40BitRC2_CBC : NID_aes_256_cbc;
+  STACK_OF(PKCS12_SAFEBAG)* certBags = nullptr;
+  STACK_OF(PKCS12_SAFEBAG)* keyBags = nullptr;
+  int id = 0;
+  for (const PfxEntry& e : entries) {
+    const unsigned char* p = e.cert.data();
+    X509* x = d2i_X509(nullptr, &p, static_cast<long>(e.cert.size()));
+    Check(x != nullptr, "d2i_X509");
+    PKCS12_SAFEBAG* bag = PKCS12_add_cert(&certBags, x);
+    X509_free(x);
+    Check(bag != nullptr, "PKCS12_add_cert");
+    if (e.key != nullptr) {
+      unsigned char keyId[4] = {'k', 'e', 'y', static_cast<unsigned char>('0' + id++)};
+      PKCS12_add_localkeyid(bag, keyId, 4);
+      PKCS12_SAFEBAG* kb = PKCS12_add_key_ex(&keyBags, e.key, 0, 2048, keyNid, pass, ctx, nullptr);
+      Check(kb != nullptr, "PKCS12_add_key_ex");
+      PKCS12_add_localkeyid(kb, keyId, 4);
+    }
+  }
+  STACK_OF(PKCS7)* safes = nullptr;
+  if (certBags) {
+    Check(PKCS12_add_safe_ex(&safes, certBags, certNid, 2048, pass, ctx, nullptr) == 1,
+          "PKCS12_add_safe_ex");
+  }
+  if (keyBags) {
+    Check(PKCS12_add_safe_ex(&safes, keyBags, -1, 0, nullptr, ctx, nullptr) == 1,
+          "PKCS12_add_safe_ex");
+  }
+  PKCS12* p12 = PKCS12_add_safes_ex(safes, 0, ctx, nullptr);
+  Check(p12 != nullptr, "PKCS12_add_safes_ex");
+  Check(PKCS12_set_mac(p12, pass, pass ? -1 : 0, nullptr, 0, 2048,
+                       legacy ? EVP_sha1() : EVP_sha256()) == 1,
+        "PKCS12_set_mac");
+  unsigned char* der = nullptr;
+  const int n = i2d_PKCS12(p12, &der);
+  Bytes out(der, der + n);
+  OPENSSL_free(der);
+  PKCS12_free(p12);
+  sk_PKCS7_pop_free(safes, PKCS7_free);
+  sk_PKCS12_SAFEBAG_pop_free(certBags, PKCS12_SAFEBAG_free);
+  sk_PKCS12_SAFEBAG_pop_free(keyBags, PKCS12_SAFEBAG_free);
+  return out;
+}
+
+}  // namespace zyq::test

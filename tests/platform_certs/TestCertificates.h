@@ -95,3 +95,16 @@ namespace zyq::test {
 platform::DigestSigner KeySigner(EVP_PKEY* key);
 
 }  // namespace zyq::test
+
+namespace zyq::test {
+
+// A PKCS#12 file written with the OpenSSL library: every entry's certificate, with its key when
+// given (tied by localKeyID). pass null: the absent password. legacy: 3DES keys, RC2-40
+// certificates and a SHA-1 MAC; else AES-256 / PBKDF2 / SHA-256.
+struct PfxEntry {
+  Bytes cert;
+  EVP_PKEY* key = nullptr;
+};
+Bytes MakePfx(const std::vector<PfxEntry>& entries, const char* pass, bool legacy);
+
+}  // namespace zyq::test
