@@ -103,7 +103,9 @@ Bytes MakeCertificate(const CertSpec& spec, EVP_PKEY* subjectKey, EVP_PKEY* issu
   ASN1_TIME_free(t);
   X509_set_pubkey(cert, subjectKey);
   if (!spec.keyUsage.empty()) AddExtension(cert, cert, NID_key_usage, spec.keyUsage);
-  if (spec.ca) AddExtension(cert, cert, NID_basic_constraints, "critical,CA:TRUE");
+  if (!spec.basicConstraints.empty()) {
+    AddExtension(cert, cert, NID_basic_constraints, spec.basicConstraints);
+  }
   Check(X509_sign(cert, issuerKey, EVP_sha256()) > 0, "X509_sign");
   unsigned char* der = nullptr;
   const int n = i2d_X509(cert, &der);

@@ -44,7 +44,7 @@ struct CertSpec {
   int64_t notBefore = 1262401445;  // 2010-01-02 03:04:05 UTC
   int64_t notAfter = 4102444800;   // 2100-01-01 00:00:00 UTC
   std::string keyUsage;            // e.g. "critical,digitalSignature"; empty: no extension
-  bool ca = false;                 // basicConstraints cA (only written when true)
+  std::string basicConstraints;    // e.g. "critical,CA:TRUE"; empty: no extension
 
   CertSpec& Subject(std::vector<NameAttr> v) {
     subject = std::move(v);
@@ -68,7 +68,11 @@ struct CertSpec {
     return *this;
   }
   CertSpec& Ca() {
-    ca = true;
+    basicConstraints = "critical,CA:TRUE";
+    return *this;
+  }
+  CertSpec& Constraints(std::string v) {
+    basicConstraints = std::move(v);
     return *this;
   }
 };
