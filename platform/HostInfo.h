@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/SystemErrors.h"
 
@@ -22,6 +24,22 @@ struct OsVersion {
 };
 
 OsVersion ReadOsVersion();
+
+// A network adapter with a hardware address.
+struct NetworkAdapter {
+  std::string name;              // the system's name for it ("eth0")
+  uint32_t index = 0;            // the system's interface index
+  std::vector<uint8_t> address;  // the hardware address, as long as the adapter's (6 for Ethernet)
+};
+
+// The adapters that have a hardware address (not all zero), the loopback adapter left out, in
+// the system's interface order; adapters that are down count too. Fails only when the system
+// cannot list its adapters.
+SysError ListNetworkAdapters(std::vector<NetworkAdapter>* adapters);
+
+// The user's profile folder (what "USERPROFILE" names on Windows): $HOME, else the home folder
+// of the user's account; empty when there is none. ANSI text.
+std::string UserProfileFolder();
 
 // The library's file version (four numbers), from the version record built into it.
 // Returns false with *error set when the record cannot be read.

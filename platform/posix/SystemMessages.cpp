@@ -17,6 +17,7 @@ struct Message {
 constexpr Message kMessages[] = {
     {2, "The system cannot find the file specified."},
     {3, "The system cannot find the path specified."},
+    {4, "The system cannot open the file."},
     {5, "Access is denied."},
     {6, "The handle is invalid."},
     {8, "Not enough memory resources are available to process this command."},
@@ -25,6 +26,7 @@ constexpr Message kMessages[] = {
     {24, "The program issued a command but the command length is incorrect."},
     {29, "The system cannot write to the specified device."},
     {30, "The system cannot read from the specified device."},
+    {31, "A device attached to the system is not functioning."},
     {32, "The process cannot access the file because it is being used by another process."},
     {33,
      "The process cannot access the file because another process has locked a portion of the "
@@ -43,6 +45,7 @@ constexpr Message kMessages[] = {
     {170, "The requested resource is in use."},
     {183, "Cannot create a file when that file already exists."},
     {206, "The filename or extension is too long."},
+    {223, "The file size exceeds the limit allowed and cannot be saved."},
     {234, "More data is available."},
     {259, "No more data is available."},
     {1004, "Invalid flags."},
@@ -55,6 +58,7 @@ constexpr Message kMessages[] = {
      "not read in, or write out, or flush, one of the files that contain the system's image "
      "of the registry."},
     {1018, "Illegal operation attempted on a registry key that has been marked for deletion."},
+    {1117, "The request could not be performed because of an I/O device error."},
     {1223, "The operation was canceled by the user."},
     {1312, "A specified logon session does not exist. It may already have been terminated."},
     {1326, "The user name or password is incorrect."},

@@ -1,0 +1,97 @@
+// Files and folders of the platform port.
+//
+// Paths are the engine's ANSI text (the process's code page); they reach the operating system
+// converted to its own encoding (UTF-8 on POSIX). Relative paths are relative to the process's
+// working folder. Errors use Windows numbering: ERROR_FILE_NOT_FOUND (2) when the last name of
+// the path is missing, ERROR_PATH_NOT_FOUND (3) when a folder before it is missing,
+// ERROR_ACCESS_DENIED (5) for refused access and for a folder where a file is expected,
+// ERROR_FILE_EXISTS (80), ERROR_DISK_FULL (112), ERROR_FILENAME_EXCED_RANGE (206),
+// ERROR_FILE_TOO_LARGE (223), ...
+//
+// Writes are atomic: a file is written to a temporary file in the same folder, flushed to the
+// disk, then renamed over the target, so that the target holds either its old or its new bytes,
+// never a part, also when the process dies or the disk fills up during the write.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/SystemErrors.h"
+
+namespace zyq::platform {
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // PathFileExistsA: true when the path names an existing file or folder (or anything else the
+  // system can see there). False for the empty path.
+  virtual bool Exists(std::string_view path) = 0;
+
+  // True when the path names an existing folder (a link to a folder counts).
+  virtual bool IsFolder(std::string_view path) = 0;
+
+  // SHCreateDirectoryExA: creates the folder and every missing folder before it. 0 when it was
+  // created; ERROR_ALREADY_EXISTS (183) when it already was a folder; ERROR_FILE_EXISTS (80)
+  // when a file stands in the way; ERROR_BAD_PATHNAME (161) for the empty path.
+  virtual SysError CreateFolders(std::string_view path) = 0;
+
+  // Reads the whole file into *bytes (replaced). ERROR_ACCESS_DENIED for a folder.
+  virtual SysError ReadFile(std::string_view path, std::string* bytes) = 0;
+
+  // Replaces (or creates) the file with bytes, atomically. An existing file keeps its
+  // permission bits; a new one gets the usual ones (0666 less the umask). The folder must exist.
+  // On failure the target is as it was and no temporary file is left behind.
+  virtual SysError WriteFileAtomic(std::string_view path, std::string_view bytes) = 0;
+
+  // CopyFileA: copies source to target atomically (as WriteFileAtomic). With failIfExists, an
+  // existing target is left alone and the result is ERROR_FILE_EXISTS (decided atomically:
+  // of two copies racing to the same new target, one wins).
+  virtual SysError CopyFileAtomic(std::string_view source, std::string_view target,
+                                  bool failIfExists) = 0;
+
+  // DeleteFileA: removes a file (not a folder: ERROR_ACCESS_DENIED).
+  virtual SysError DeleteFile(std::string_view path) = 0;
+
+  // The user's temporary folder: $TMPDIR when set, else /tmp; without a trailing separator.
+  virtual std::string TempFolder() = 0;
+};
+
+// Forwards every call to another file system: the base for test file systems that fail in one
+// place.
+class FileSystemWrapper : public FileSystem {
+ public:
+  explicit FileSystemWrapper(FileSystem& target) : target_(target) {}
+  FileSystem& target() { return target_; }
+
+  bool Exists(std::string_view path) override { return target_.Exists(path); }
+  bool IsFolder(std::string_view path) override { return target_.IsFolder(path); }
+  SysError CreateFolders(std::string_view path) override { return target_.CreateFolders(path); }
+  SysError ReadFile(std::string_view path, std::string* bytes) override {
+    return target_.ReadFile(path, bytes);
+  }
+  SysError WriteFileAtomic(std::string_view path, std::string_view bytes) override {
+    return target_.WriteFileAtomic(path, bytes);
+  }
+  SysError CopyFileAtomic(std::string_view source, std::string_view target,
+                          bool failIfExists) override {
+    return target_.CopyFileAtomic(source, target, failIfExists);
+  }
+  SysError DeleteFile(std::string_view path) override { return target_.DeleteFile(path); }
+  std::string TempFolder() override { return target_.TempFolder(); }
+
+ private:
+  FileSystem& target_;
+};
+
+// The file system of this machine.
+FileSystem& DefaultFileSystem();
+
+// The file system the engine uses: the default one unless a test substituted another.
+FileSystem& CurrentFileSystem();
+
+// Makes `fileSystem` the current one (tests); null restores the default. The caller keeps it
+// alive while it is current.
+void SetFileSystemForTesting(FileSystem* fileSystem);
+
+}  // namespace zyq::platform
