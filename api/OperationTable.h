@@ -18,7 +18,14 @@
   X(3, 3, GetErrorMsg, GetErrorMsg, TEXT)                                            \
   X(4, 4, GetCapiErrorCode, GetCapiErrorCode, INT)                                   \
   X(5, 5, GetCapiErrorMsg, GetCapiErrorMsg, TEXT)                                    \
+  X(6, 6, GetMacAddress, GetMacAddress, TEXT)                                        \
   X(7, 7, PresetPasswdLengthRange, PresetPasswdLengthRange, INT, INT(min), INT(max)) \
+  X(8, 8, GetDefaultCertPath, GetDefaultCertPath, TEXT)                              \
+  X(9, 9, GetWindowsSystemName, GetWindowsSystemName, TEXT)                          \
+  X(10, 10, RegReadHKCU, RegReadHKCU, TEXT, TEXT(strName))                           \
+  X(11, 11, RegWriteHKCUInt, RegWriteHKCUInt, INT, TEXT(strName), INT(dw))           \
+  X(12, 12, RegWriteHKCUStr, RegWriteHKCUStr, INT, TEXT(strName), TEXT(str))         \
+  X(22, 40, Hash, Hash, TEXT, TEXT(strPlainText), INT(dwFlags))                      \
   X(27, 53, GetRegisterUserMode, GetRegisterUserMode, INT)
 
 // ---- Preprocessor helpers to expand the argument lists of a row ----

@@ -44,6 +44,17 @@ ZYQ_API int32_t GetCapiErrorCode(void);
 ZYQ_API BSTR GetCapiErrorMsg(void);
 ZYQ_API int32_t PresetPasswdLengthRange(int32_t min, int32_t max);
 
+/* Host utilities */
+ZYQ_API BSTR GetMacAddress(void);
+ZYQ_API BSTR GetDefaultCertPath(void);
+ZYQ_API BSTR GetWindowsSystemName(void);
+ZYQ_API BSTR RegReadHKCU(const char16_t* strName);
+ZYQ_API int32_t RegWriteHKCUInt(const char16_t* strName, int32_t dw);
+ZYQ_API int32_t RegWriteHKCUStr(const char16_t* strName, const char16_t* str);
+
+/* Digests */
+ZYQ_API BSTR Hash(const char16_t* strPlainText, int32_t dwFlags);
+
 /* Registration */
 ZYQ_API int32_t GetRegisterUserMode(void);
 

@@ -1,0 +1,67 @@
+// The digest operations of SecurityEngine: Hash of a text and HashFile of a file's bytes, each
+// as upper-case hex with the engine's own MD5, SHA-1, SHA-256 or SHA-512.
+#include <bit>
+
+#include "codec/ByteBuffer.h"
+#include "codec/Md5Digest.h"
+#include "codec/Sha1Digest.h"
+#include "codec/Sha256Digest.h"
+#include "codec/Sha512Digest.h"
+#include "engine/ResultCodes.h"
+#include "engine/SecurityEngine.h"
+
+namespace zyq {
+namespace {
+
+// dwFlags bit of Hash: hash the text's ANSI bytes instead of its UTF-16 code units.
+constexpr int32_t kHashAnsiText = 0x10;
+
+template <typename Digest>
+bool DigestHex(const void* data, size_t n, ByteBuffer* hex) {
+  Digest digest;
+  digest.Compute(data, n);
+  return hex->EncodeHex(digest.result().data(), digest.result().length());
+}
+
+// The digest picked by dwFlags AND 7 (1 MD5, 3 SHA-256, 4 SHA-512, anything else SHA-1), as
+// upper-case hex. False when the hex text cannot be made.
+bool HashToHex(int32_t dwFlags, const void* data, size_t n, ByteBuffer* hex) {
+  switch (dwFlags & 7) {
+    case 1:
+      return DigestHex<Md5Digest>(data, n, hex);
+    case 3:
+      return DigestHex<Sha256Digest>(data, n, hex);
+    case 4:
+      return DigestHex<Sha512Digest>(data, n, hex);
+    default:
+      return DigestHex<Sha1Digest>(data, n, hex);
+  }
+}
+
+}  // namespace
+
+Bstr SecurityEngine::Hash(Bstr strPlainText, int32_t dwFlags) {
+  BeginOperation(false);
+  if (strPlainText.Empty()) {
+    Fail(result::kBadParameter);
+    return Bstr::FromAnsi("");
+  }
+  ByteBuffer hex;
+  bool encoded;
+  if ((dwFlags & kHashAnsiText) != 0) {
+    const std::string ansi = strPlainText.ToAnsi();  // up to the first zero byte
+    encoded = HashToHex(dwFlags, ansi.data(), ansi.size(), &hex);
+  } else {
+    // The code units as stored, least significant byte first.
+    static_assert(std::endian::native == std::endian::little);
+    const std::u16string_view units = strPlainText.View();
+    encoded = HashToHex(dwFlags, units.data(), units.size() * sizeof(char16_t), &hex);
+  }
+  if (!encoded) {
+    Fail(result::kAllocationError);
+    return Bstr::FromAnsi("");
+  }
+  return Bstr::FromAnsi(hex.view());
+}
+
+}  // namespace zyq
