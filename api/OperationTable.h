@@ -25,7 +25,9 @@
   X(10, 10, RegReadHKCU, RegReadHKCU, TEXT, TEXT(strName))                           \
   X(11, 11, RegWriteHKCUInt, RegWriteHKCUInt, INT, TEXT(strName), INT(dw))           \
   X(12, 12, RegWriteHKCUStr, RegWriteHKCUStr, INT, TEXT(strName), TEXT(str))         \
+  X(13, 13, SelectLocalFolder, SelectLocalFolder, TEXT, TEXT(initPath), TEXT(title)) \
   X(22, 40, Hash, Hash, TEXT, TEXT(strPlainText), INT(dwFlags))                      \
+  X(23, 41, HashFile, HashFile, TEXT, TEXT(strFileName), INT(dwFlags))               \
   X(27, 53, GetRegisterUserMode, GetRegisterUserMode, INT)
 
 // ---- Preprocessor helpers to expand the argument lists of a row ----

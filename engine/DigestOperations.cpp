@@ -9,6 +9,9 @@
 #include "codec/Sha512Digest.h"
 #include "engine/ResultCodes.h"
 #include "engine/SecurityEngine.h"
+#include "platform/FileSystem.h"
+#include "ui/DialogResults.h"
+#include "ui/Pickers.h"
 
 namespace zyq {
 namespace {
@@ -58,6 +61,31 @@ Bstr SecurityEngine::Hash(Bstr strPlainText, int32_t dwFlags) {
     encoded = HashToHex(dwFlags, units.data(), units.size() * sizeof(char16_t), &hex);
   }
   if (!encoded) {
+    Fail(result::kAllocationError);
+    return Bstr::FromAnsi("");
+  }
+  return Bstr::FromAnsi(hex.view());
+}
+
+Bstr SecurityEngine::HashFile(Bstr strFileName, int32_t dwFlags) {
+  BeginOperation(false);
+  std::string path = strFileName.ToAnsi();
+  if (path.empty() && ui::PromptFileToHash(path) != ui::kDialogOk) {
+    Fail(result::kCancelled);
+    return Bstr::FromAnsi("");
+  }
+  if (!platform::CurrentFileSystem().Exists(path)) {
+    Fail(result::kFileNotFound);
+    return Bstr::FromAnsi("");
+  }
+  // The whole file in memory; an empty or unreadable file (or a folder) is refused.
+  ByteBuffer content;
+  if (!content.LoadFromFile(path.c_str())) {
+    Fail(result::kFileUnreadable);
+    return Bstr::FromAnsi("");
+  }
+  ByteBuffer hex;
+  if (!HashToHex(dwFlags, content.data(), content.size(), &hex)) {
     Fail(result::kAllocationError);
     return Bstr::FromAnsi("");
   }

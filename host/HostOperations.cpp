@@ -8,6 +8,7 @@
 #include "host/HostFacts.h"
 #include "host/RegistryName.h"
 #include "platform/Registry.h"
+#include "ui/Pickers.h"
 
 namespace zyq {
 namespace {
@@ -113,6 +114,11 @@ int32_t SecurityEngine::RegWriteHKCUStr(Bstr strName, Bstr str) {
   const int32_t code = WriteCurrentUserValue(strName, platform::kRegSz, str.ToAnsi());
   if (code != result::kSuccess) Fail(code);
   return resultCode_;
+}
+
+Bstr SecurityEngine::SelectLocalFolder(Bstr initPath, Bstr title) {
+  // Reports nothing: the chosen folder, or "" when the user cancelled.
+  return Bstr::FromAnsi(ui::PromptLocalFolder(initPath.ToAnsi(), title.ToAnsi()));
 }
 
 }  // namespace zyq

@@ -51,9 +51,11 @@ ZYQ_API BSTR GetWindowsSystemName(void);
 ZYQ_API BSTR RegReadHKCU(const char16_t* strName);
 ZYQ_API int32_t RegWriteHKCUInt(const char16_t* strName, int32_t dw);
 ZYQ_API int32_t RegWriteHKCUStr(const char16_t* strName, const char16_t* str);
+ZYQ_API BSTR SelectLocalFolder(const char16_t* initPath, const char16_t* title);
 
 /* Digests */
 ZYQ_API BSTR Hash(const char16_t* strPlainText, int32_t dwFlags);
+ZYQ_API BSTR HashFile(const char16_t* strFileName, int32_t dwFlags);
 
 /* Registration */
 ZYQ_API int32_t GetRegisterUserMode(void);

@@ -8,4 +8,7 @@ state=$(mktemp -d)
 trap 'rm -rf "$state"' EXIT
 export ZYQSEC_HOME=$state/state HOME=$state/home ZYQSEC_UI=none
 mkdir -p "$HOME"
-./build/cli/zyqsec "$@" GetDllVersion GetErrorMsg PresetPasswdLengthRange 20 5 GetCapiErrorMsg
+# The version, the SHA-1 of the ANSI text "abc", a registry value written and read back.
+./build/cli/zyqsec "$@" GetDllVersion Hash abc 18 \
+  RegWriteHKCUInt 'Software\ZYQSecurities\Demo' -5 RegReadHKCU 'Software\ZYQSecurities\Demo' \
+  GetDefaultCertPath GetWindowsSystemName

@@ -62,6 +62,67 @@ TEST(FlatHostExportsTest, HostFacts) {
   }
 }
 
+TEST(FlatHostExportsTest, HashFileCodes) {
+  FlatLibrary lib;
+  const std::string file = TestRoot() + "/abc.txt";
+  ASSERT_TRUE(WriteFile(file, "abc"));
+  ASSERT_TRUE(WriteFile(TestRoot() + "/empty.txt", ""));
+  const std::u16string path(file.begin(), file.end());
+  EXPECT_EQ(lib.Text("HashFile", path.c_str(), int32_t{2}),
+            u"A9993E364706816ABA3E25717850C26C9CD0D89D");
+  EXPECT_EQ(lib.ErrorCode(), 0);
+  const std::string missing = TestRoot() + "/missing.txt";
+  EXPECT_EQ(
+      lib.Text("HashFile", std::u16string(missing.begin(), missing.end()).c_str(), int32_t{2}),
+      u"");
+  EXPECT_EQ(lib.ErrorCode(), 5902);
+  const std::string empty = TestRoot() + "/empty.txt";
+  EXPECT_EQ(lib.Text("HashFile", std::u16string(empty.begin(), empty.end()).c_str(), int32_t{2}),
+            u"");
+  EXPECT_EQ(lib.ErrorCode(), 1002);
+}
+
+// Runs the library's dialogs from a script file for the life of the object.
+class DialogScript {
+ public:
+  explicit DialogScript(const std::string& lines) : path_(TestRoot() + "/flat-dialogs.script") {
+    WriteFile(path_, lines);
+    setenv("ZYQSEC_UI", ("script:" + path_).c_str(), 1);
+  }
+  ~DialogScript() { setenv("ZYQSEC_UI", "none", 1); }
+
+ private:
+  std::string path_;
+};
+
+TEST(FlatHostExportsTest, HashFileAsksTheDialogHost) {
+  FlatLibrary lib;
+  const std::string file = TestRoot() + "/picked.txt";
+  ASSERT_TRUE(WriteFile(file, "abc"));
+  {
+    DialogScript script("cancel\nok\tpath=" + file + "\n");
+    EXPECT_EQ(lib.Text("HashFile", u"", int32_t{0x12}), u"");
+    EXPECT_EQ(lib.ErrorCode(), 5070);
+    EXPECT_EQ(lib.Text("HashFile", static_cast<const char16_t*>(nullptr), int32_t{0x12}),
+              u"A9993E364706816ABA3E25717850C26C9CD0D89D");
+    EXPECT_EQ(lib.ErrorCode(), 0);
+    // The script is used up: no line left counts as Cancel.
+    EXPECT_EQ(lib.Text("HashFile", u"", int32_t{0}), u"");
+    EXPECT_EQ(lib.ErrorCode(), 5070);
+  }
+  // No dialog can be shown: cancelled at once.
+  EXPECT_EQ(lib.Text("HashFile", u"", int32_t{0}), u"");
+  EXPECT_EQ(lib.ErrorCode(), 5070);
+  EXPECT_EQ(lib.Text("SelectLocalFolder", u"/tmp", u""), u"");
+}
+
+TEST(FlatHostExportsTest, SelectLocalFolderAnswersTheChosenFolder) {
+  FlatLibrary lib;
+  DialogScript script("ok\tpath=/data/證券\n");
+  EXPECT_EQ(lib.Text("SelectLocalFolder", u"/tmp", static_cast<const char16_t*>(nullptr)),
+            u"/data/證券");
+}
+
 // Calls every export of the table with the same text in each text argument and the same
 // number in each integer argument; checks that text results are real BSTRs.
 void CallEveryExport(const FlatLibrary& lib, const char16_t* text, int32_t number) {
