@@ -28,7 +28,15 @@
   X(13, 13, SelectLocalFolder, SelectLocalFolder, TEXT, TEXT(initPath), TEXT(title)) \
   X(22, 40, Hash, Hash, TEXT, TEXT(strPlainText), INT(dwFlags))                      \
   X(23, 41, HashFile, HashFile, TEXT, TEXT(strFileName), INT(dwFlags))               \
-  X(27, 53, GetRegisterUserMode, GetRegisterUserMode, INT)
+  X(27, 53, GetRegisterUserMode, GetRegisterUserMode, INT)                           \
+  X(40, 80, GetRtnCert, GetRtnCert, TEXT)                                            \
+  X(41, 81, GetCertSubject, GetCertSubject, TEXT)                                    \
+  X(42, 82, GetCertIssuer, GetCertIssuer, TEXT)                                      \
+  X(43, 83, GetCertSerial, GetCertSerial, TEXT)                                      \
+  X(44, 84, GetCertFinger, GetCertFinger, TEXT)                                      \
+  X(45, 85, GetCertNotBefore, GetCertNotBefore, TEXT)                                \
+  X(46, 86, GetCertNotAfter, GetCertNotAfter, TEXT)                                  \
+  X(47, 87, GetCertSubjectCN, GetCertSubjectCN, TEXT)
 
 // ---- Preprocessor helpers to expand the argument lists of a row ----
 

@@ -60,6 +60,16 @@ ZYQ_API BSTR HashFile(const char16_t* strFileName, int32_t dwFlags);
 /* Registration */
 ZYQ_API int32_t GetRegisterUserMode(void);
 
+/* The returned certificate: the certificate that the latest certificate operation chose. */
+ZYQ_API BSTR GetRtnCert(void);
+ZYQ_API BSTR GetCertSubject(void);
+ZYQ_API BSTR GetCertIssuer(void);
+ZYQ_API BSTR GetCertSerial(void);
+ZYQ_API BSTR GetCertFinger(void);
+ZYQ_API BSTR GetCertNotBefore(void);
+ZYQ_API BSTR GetCertNotAfter(void);
+ZYQ_API BSTR GetCertSubjectCN(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,164 @@
+#include "cert/CertStore.h"
+
+#include <algorithm>
+#include <string>
+
+#include "cert/CertificateWrapper.h"
+#include "cert/NameComponents.h"
+#include "platform/Certificates.h"
+
+namespace zyq {
+namespace {
+
+// CertVerifyTimeValidity: -1 before NotBefore, 1 after NotAfter, 0 within.
+int TimeValidity(const platform::DecodedCertificate& cert, platform::FileTime now) {
+  if (now < cert.notBefore) return -1;
+  if (now > cert.notAfter) return 1;
+  return 0;
+}
+
+// Whether a certificate is better than the best so far, under the rule that the flags choose;
+// updates the best time when it is. A best time whose high 32 bits are 0 counts as unset.
+bool IsBetter(const platform::DecodedCertificate& cert, int32_t flags, platform::FileTime* best) {
+  platform::FileTime date = cert.notBefore;
+  bool better = false;
+  const bool unset = (*best >> 32) == 0;
+  if (flags & kFindEarliestNotBefore) {
+    date = cert.notBefore;
+    better = unset || date < *best;
+  } else if (flags & kFindLatestNotAfter) {
+    date = cert.notAfter;
+    better = unset || date > *best;
+  } else if (flags & kFindEarliestNotAfter) {
+    date = cert.notAfter;
+    better = unset || date < *best;
+  } else {
+    better = unset || date > *best;
+  }
+  if (better) *best = date;
+  return better;
+}
+
+// The certificate's components for the name filter: its subject split like the filter. A
+// subject's own "SN=" components are surnames (CryptoAPI's key for 2.5.4.4) and are left out,
+// because in a filter "SN=" names the serial number; when the filter asks for one, the serial
+// number is appended as "SN=" and its hex text.
+NameComponents CertificateComponents(const CertificateWrapper& cert, bool withSerial) {
+  NameComponents components;
+  SplitNameComponents(cert.GetSubject(), &components);
+  std::erase_if(components, [](const std::string& c) { return c.starts_with("SN="); });
+  if (withSerial) components.push_back("SN=" + cert.GetSerial());
+  return components;
+}
+
+}  // namespace
+
+void CertStore::Close() {
+  store_.Close();
+  lastError_ = 0;
+}
+
+int32_t CertStore::OpenPersonal() {
+  Close();
+  platform::CertStore store;
+  if (platform::SysError error = platform::CertStore::OpenSystem(platform::kStoreMy, &store)) {
+    lastError_ = error;
+    return store_result::kOpenPersonalStoreFailed;
+  }
+  store_ = std::move(store);
+  return store_result::kSuccess;
+}
+
+int32_t CertStore::OpenMemory() {
+  Close();
+  store_ = platform::CertStore::OpenMemory();
+  return store_.isOpen() ? store_result::kSuccess : store_result::kOpenMemoryStoreFailed;
+}
+
+std::optional<platform::KeyProvInfo> CertStore::GetKeyProvInfo(
+    const platform::CertContext& context) {
+  if (context.empty()) return std::nullopt;
+  if (!context.keyLink()) {
+    lastError_ = platform::kCryptENotFound;
+    return std::nullopt;
+  }
+  lastError_ = 0;
+  return context.keyLink();
+}
+
+int32_t CertStore::FindCertificates(CertContexts* out, std::string_view filter, int32_t flags,
+                                    int32_t keyUsage) {
+  if (!store_.isOpen() || out == nullptr) return store_result::kCertNotFound;
+
+  NameComponents filterComponents;
+  if (!filter.empty()) SplitNameComponents(filter, &filterComponents);
+  const bool withSerial = AnsiFind(filter, "SN=") != std::string_view::npos;
+  const bool keepBest = (flags & kFindModeMask) == kFindKeepBest;
+  const bool contains = (flags & kFindContains) != 0;
+
+  std::vector<platform::CertContext> all;
+  if (platform::SysError error = store_.Enumerate(&all)) {
+    lastError_ = error;
+    return store_result::kCertNotFound;
+  }
+
+  const platform::FileTime now = platform::CurrentFileTime();
+  platform::FileTime best = 0;
+  int32_t result = store_result::kSuccess;
+  bool kept = false;
+  for (const platform::CertContext& context : all) {
+    const CertificateWrapper cert(context);
+    if (!cert.valid()) continue;
+
+    if (!filter.empty()) {
+      const NameComponents components = CertificateComponents(cert, withSerial);
+      const bool match = contains ? MatchNamesContaining(filterComponents, components)
+                                  : MatchNamesExact(filterComponents, components);
+      if (!match) continue;
+    }
+    if (keyUsage > 0 &&
+        (cert.GetKeyUsage() & static_cast<uint32_t>(keyUsage)) != static_cast<uint32_t>(keyUsage)) {
+      result = store_result::kKeyUsageMismatch;
+      continue;
+    }
+    const std::optional<platform::KeyProvInfo> link = GetKeyProvInfo(context);
+    if (!link) {
+      result = store_result::kNoKeyLink;
+      continue;
+    }
+    if (!link->providerName.starts_with("Microsoft")) {
+      result = store_result::kProviderNotMicrosoft;
+      continue;
+    }
+    if (flags & kFindCheckValidity) {
+      const int validity = TimeValidity(context.cert(), now);
+      if (validity > 0) {
+        result = store_result::kCertExpired;
+        continue;
+      }
+      if (validity < 0) {
+        result = store_result::kCertNotYetValid;
+        continue;
+      }
+    }
+
+    const bool better = IsBetter(context.cert(), flags, &best);
+    if (keepBest) {
+      if (!better) continue;
+      out->clear();
+    }
+    out->push_back(context);
+    kept = true;
+    result = store_result::kSuccess;
+  }
+
+  // Success means that this search kept a certificate (not that the array was non-empty to
+  // begin with).
+  if (kept) {
+    lastError_ = 0;
+    return store_result::kSuccess;
+  }
+  return result != store_result::kSuccess ? result : store_result::kCertNotFound;
+}
+
+}  // namespace zyq
