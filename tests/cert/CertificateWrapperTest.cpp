@@ -7,6 +7,7 @@
 #include <random>
 
 #include "cert/CertificateWrapper.h"
+#include "platform/Time.h"
 #include "tests/cert/CertTestSupport.h"
 
 namespace zyq {
@@ -126,6 +127,23 @@ TEST(CertificateWrapperTest, ValidityInLocalTime) {
     EXPECT_EQ(cert.GetNotBefore(), "20100101190405");
     EXPECT_EQ(cert.GetNotBeforeDate(), "2010/01/01");
   }
+}
+
+TEST(LocalTimeTest, RangeOfFileTimes) {
+  test::ScopedTimeZone zone("UTC");
+  platform::LocalDateTime local;
+  ASSERT_TRUE(platform::LocalTimeFromFileTime(0, &local));
+  EXPECT_EQ(std::vector<int>(
+                {local.year, local.month, local.day, local.hour, local.minute, local.second}),
+            std::vector<int>({1601, 1, 1, 0, 0, 0}));
+  // The fraction of a second is dropped.
+  ASSERT_TRUE(
+      platform::LocalTimeFromFileTime(platform::FileTimeFromUnixSeconds(1) + 9999999, &local));
+  EXPECT_EQ(local.second, 1);
+  local.year = -1;
+  EXPECT_FALSE(platform::LocalTimeFromFileTime(0x8000000000000000ull, &local));
+  EXPECT_EQ(local.year, -1);
+  EXPECT_FALSE(platform::LocalTimeFromFileTime(0, nullptr));
 }
 
 TEST(CertificateWrapperTest, KeyUsageIsTheFirstByteOrZero) {
