@@ -6,9 +6,26 @@
 #include "cert/CertificateWrapper.h"
 #include "cert/NameComponents.h"
 #include "platform/Certificates.h"
+#include "platform/FileSystem.h"
+#include "platform/Pkcs12.h"
+#include "platform/Secret.h"
+#include "platform/Text.h"
 
 namespace zyq {
 namespace {
+
+// A wide password that is wiped when it goes out of scope.
+class WidePassword {
+ public:
+  explicit WidePassword(std::string_view ansi) : text_(platform::AnsiToWide(ansi)) {}
+  ~WidePassword() { SecureWipe(text_.data(), text_.capacity() * sizeof(char16_t)); }
+  WidePassword(const WidePassword&) = delete;
+  WidePassword& operator=(const WidePassword&) = delete;
+  std::u16string_view view() const { return text_; }
+
+ private:
+  std::u16string text_;
+};
 
 // CertVerifyTimeValidity: -1 before NotBefore, 1 after NotAfter, 0 within.
 int TimeValidity(const platform::DecodedCertificate& cert, platform::FileTime now) {
@@ -73,6 +90,53 @@ int32_t CertStore::OpenMemory() {
   Close();
   store_ = platform::CertStore::OpenMemory();
   return store_.isOpen() ? store_result::kSuccess : store_result::kOpenMemoryStoreFailed;
+}
+
+int32_t CertStore::LoadPfx(std::string_view path, std::string_view password, int32_t flags) {
+  Close();
+  if (path.empty()) return store_result::kBadParameter;
+  const WidePassword wide(password);
+
+  std::string file;
+  if (platform::SysError error = platform::CurrentFileSystem().ReadFile(path, &file)) {
+    lastError_ = error;
+    return store_result::kPfxReadFailed;
+  }
+  if (file.empty()) return store_result::kPfxReadFailed;
+  const platform::ByteView blob(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+
+  if (!platform::IsPfxBlob(blob)) {
+    // The decoder's reason (a CRYPT_E_ASN1_ code) comes with a password test.
+    platform::SysError why = 0;
+    platform::VerifyPfxPassword(blob, std::nullopt, &why);
+    lastError_ = why != 0 ? why : platform::kCryptEAsn1Badtag;
+    return store_result::kPkcs12FormatError;
+  }
+  // An empty password also tries the absent one: PKCS#12 tells the two apart, users cannot.
+  platform::PfxPassword chosen = wide.view();
+  platform::SysError error = 0;
+  if (!platform::VerifyPfxPassword(blob, chosen, &error)) {
+    if (!password.empty()) {
+      lastError_ = error;
+      return store_result::kPkcs12WrongPassword;
+    }
+    chosen = std::nullopt;
+    if (!platform::VerifyPfxPassword(blob, chosen, &error)) {
+      lastError_ = error;
+      return store_result::kPkcs12WrongPassword;
+    }
+  }
+
+  const uint32_t importFlags = (flags & kPfxUserProtected)
+                                   ? platform::kPfxExportable | platform::kPfxUserProtected
+                                   : platform::kPfxExportable;
+  platform::CertStore imported;
+  if (platform::SysError importError = platform::ImportPfx(blob, chosen, importFlags, &imported)) {
+    lastError_ = importError;
+    return store_result::kPkcs12WrongPassword;
+  }
+  store_ = std::move(imported);
+  return store_result::kSuccess;
 }
 
 std::optional<platform::KeyProvInfo> CertStore::GetKeyProvInfo(

@@ -35,6 +35,13 @@ class CertStore {
   // Closes, then opens a new empty memory store. 0 (5226 is reserved for a store that cannot
   // be made; the port's memory stores always can).
   int32_t OpenMemory();
+  // Closes, then opens the content of a PKCS#12 file: its certificates, with their private keys
+  // imported into the current user's key containers (exportable; also user-protected when flags
+  // has kPfxUserProtected). The path and password are ANSI text. An empty password also opens a
+  // file protected with no password at all. Returns 0, 5005 (empty path), 5401 (the file cannot
+  // be read, or is empty), 5207 (not a PKCS#12 file) or 5208 (wrong password, or the import
+  // failed); a failure leaves the store closed.
+  int32_t LoadPfx(std::string_view path, std::string_view password, int32_t flags);
 
   // Chooses certificates of the held store (in the store's order) whose subject matches the
   // name filter (empty: every one), whose key usage covers keyUsage (when > 0), that are linked
