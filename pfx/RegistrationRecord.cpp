@@ -1,0 +1,185 @@
+#include "pfx/RegistrationRecord.h"
+
+#include <cstring>
+
+#include "codec/DesCipher.h"
+#include "codec/Sha1Digest.h"
+#include "engine/ResultCodes.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
+#include "platform/Uuid.h"
+
+namespace zyq {
+namespace {
+
+bool IsAsciiLetterOrDigit(char16_t c) {
+  return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+bool IsAsciiLetter(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+std::string RecordKeyPath(std::string_view id) {
+  return std::string(kRegistrationRootKey) + std::string(id);
+}
+
+// A value read into a buffer of `capacity` bytes; false when it is missing or does not fit.
+bool QueryLimited(platform::Registry& registry, const platform::RegistryKey& key,
+                  std::string_view name, size_t capacity, std::string* data) {
+  platform::RegistryValue value;
+  if (registry.QueryValue(key, name, capacity, &value) != platform::kErrorSuccess) return false;
+  *data = std::move(value.data);
+  return true;
+}
+
+}  // namespace
+
+std::string NormalizeUserId(std::u16string_view id) {
+  const size_t nul = id.find(u'\0');
+  const std::u16string_view text = nul == std::u16string_view::npos ? id : id.substr(0, nul);
+  if (id.empty()) return std::string();
+  bool plain = true;
+  for (char16_t c : id) {
+    if (!IsAsciiLetterOrDigit(c)) {
+      plain = false;
+      break;
+    }
+  }
+  std::string ansi = platform::WideToAnsi(text);
+  return plain ? platform::AnsiUpperCase(ansi) : ansi;
+}
+
+std::string DeriveUserId(std::string_view commonName) {
+  if (commonName.empty()) return std::string();
+  const auto first = static_cast<unsigned char>(commonName[0]);
+  if (IsAsciiLetter(first)) {
+    const size_t start = commonName.substr(0, 2) == "TW" ? 2 : 0;
+    return std::string(commonName.substr(start, 10));
+  }
+  if (first >= '0' && first <= '9') return std::string(commonName.substr(0, 8));
+  return std::string(commonName);
+}
+
+SecretBytes RecordKey(std::string_view id) {
+  Sha1Digest sha1;
+  sha1.Compute(id);
+  const unsigned char* digest = sha1.result().data();
+  std::vector<unsigned char> key(digest, digest + Sha1Digest::kDigestLength);
+  key.insert(key.end(), digest + 16, digest + 20);
+  return SecretBytes(std::move(key));
+}
+
+bool EncryptRecordPassword(std::string_view id, std::string_view password, ByteBuffer* ciphertext) {
+  ciphertext->Release();
+  if (password.empty()) return false;
+  DesCipher cipher;
+  cipher.SetAlgorithm(DesCipher::kCalg3Des);
+  const SecretBytes key = RecordKey(id);
+  cipher.SetKey(key.bytes().data(), static_cast<int>(key.bytes().size()));
+  if (!cipher.Encrypt(password.data(), static_cast<int>(password.size()))) return false;
+  *ciphertext = std::move(cipher.output());
+  return true;
+}
+
+bool DecryptRecordPassword(std::string_view id, const ByteBuffer& ciphertext,
+                           SecretString* password) {
+  password->Clear();
+  if (ciphertext.empty()) return false;
+  DesCipher cipher;
+  cipher.SetAlgorithm(DesCipher::kCalg3Des);
+  const SecretBytes key = RecordKey(id);
+  cipher.SetKey(key.bytes().data(), static_cast<int>(key.bytes().size()));
+  if (!cipher.Decrypt(ciphertext.data(), ciphertext.length())) return false;
+  // The output buffer ends with zero bytes, so c_str() is the zero-terminated reading.
+  *password = SecretString(std::string(cipher.output().c_str()));
+  return true;
+}
+
+int32_t ReadRegistrationRecord(std::string_view id, RegistrationRecord* record) {
+  record->path.clear();
+  record->password.Release();
+  record->mode = -1;
+  platform::Registry& registry = platform::CurrentRegistry();
+  platform::RegistryKey key;
+  if (registry.OpenKey(platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser),
+                       RecordKeyPath(id), &key) != platform::kErrorSuccess) {
+    return result::kCertNotRegistered;
+  }
+  std::string data;
+  if (QueryLimited(registry, key, kValuePfxFileName, kRecordValueLimit, &data)) {
+    // The reader ends the text at the returned length; a stored zero ends it earlier.
+    record->path = std::string(data.c_str());
+  }
+  if (QueryLimited(registry, key, kValuePfxPassword, kRecordValueLimit, &data) && !data.empty()) {
+    record->password.Append(data.data(), static_cast<int>(data.size()));
+  }
+  SecureWipe(data.data(), data.capacity());
+  if (QueryLimited(registry, key, kValueRegisterMode, sizeof(uint32_t), &data)) {
+    // The value's bytes land on the mode's storage as the reader's buffer would take them.
+    uint32_t mode = static_cast<uint32_t>(record->mode);
+    std::memcpy(&mode, data.data(), data.size());
+    record->mode = static_cast<int32_t>(mode);
+  }
+  return result::kSuccess;
+}
+
+int32_t WriteRegistrationRecord(std::string_view path, std::span<const unsigned char> password,
+                                std::string_view id, int32_t mode) {
+  platform::Registry& registry = platform::CurrentRegistry();
+  platform::RegistryKey key;
+  if (registry.CreateKey(platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser),
+                         RecordKeyPath(id), &key) != platform::kErrorSuccess) {
+    return result::kAccessDenied;
+  }
+  if (!path.empty()) {
+    registry.SetValue(key, kValuePfxFileName, platform::kRegSz, path);
+  } else {
+    registry.DeleteValue(key, kValuePfxFileName);
+  }
+  if (!password.empty()) {
+    registry.SetValue(
+        key, kValuePfxPassword, platform::kRegBinary,
+        std::string_view(reinterpret_cast<const char*>(password.data()), password.size()));
+  } else {
+    registry.DeleteValue(key, kValuePfxPassword);
+  }
+  if (mode > 0) {
+    const uint32_t value = static_cast<uint32_t>(mode);
+    const unsigned char bytes[4] = {
+        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    registry.SetValue(key, kValueRegisterMode, platform::kRegDword,
+                      std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
+  } else {
+    registry.DeleteValue(key, kValueRegisterMode);
+  }
+  return result::kSuccess;
+}
+
+int32_t MakeProbeName(std::string* name) {
+  name->clear();
+  if (platform::NewUuidString(name) != platform::kErrorSuccess || name->empty()) {
+    return result::kAllocationError;
+  }
+  return result::kSuccess;
+}
+
+int32_t ProbeRegistryAccess(std::string_view name) {
+  platform::Registry& registry = platform::CurrentRegistry();
+  platform::RegistryKey key;
+  if (registry.CreateKey(platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser),
+                         kRegistrationRootKey, &key) != platform::kErrorSuccess) {
+    return result::kAccessDenied;
+  }
+  const unsigned char zero[4] = {0, 0, 0, 0};
+  if (registry.SetValue(key, name, platform::kRegDword,
+                        std::string_view(reinterpret_cast<const char*>(zero), sizeof zero)) !=
+      platform::kErrorSuccess) {
+    return result::kAccessDenied;
+  }
+  if (registry.DeleteValue(key, name) != platform::kErrorSuccess) return result::kAccessDenied;
+  return result::kSuccess;
+}
+
+}  // namespace zyq
