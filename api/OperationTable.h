@@ -26,6 +26,14 @@
   X(11, 11, RegWriteHKCUInt, RegWriteHKCUInt, INT, TEXT(strName), INT(dw))           \
   X(12, 12, RegWriteHKCUStr, RegWriteHKCUStr, INT, TEXT(strName), TEXT(str))         \
   X(13, 13, SelectLocalFolder, SelectLocalFolder, TEXT, TEXT(initPath), TEXT(title)) \
+  X(14, 20, EnumProviders, EnumProviders, TEXT, INT(dwIndex), INT(dwFlags))          \
+  X(15, 21, SetKeyBits, SetKeyBits, INT, INT(rsaKeyBits))                            \
+  X(16, 22, SetProviderName, SetProviderName, INT, TEXT(strProviderName))            \
+  X(17, 23, SetProviderType, SetProviderType, INT, INT(dwProviderType))              \
+  X(18, 24, SetKeySpec, SetKeySpec, INT, INT(dwKeySpec))                             \
+  X(19, 25, SetGenKeyFlags, SetGenKeyFlags, INT, INT(dwGenKeyFlags))                 \
+  X(20, 26, CreatePKCS10, CreatePKCS10, TEXT, TEXT(strCommonName))                   \
+  X(21, 27, AcceptPKCS7, AcceptPKCS7, INT, TEXT(strPkcs7))                           \
   X(22, 40, Hash, Hash, TEXT, TEXT(strPlainText), INT(dwFlags))                      \
   X(23, 41, HashFile, HashFile, TEXT, TEXT(strFileName), INT(dwFlags))               \
   X(27, 53, GetRegisterUserMode, GetRegisterUserMode, INT)                           \

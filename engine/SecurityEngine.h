@@ -16,6 +16,7 @@
 #include <string>
 
 #include "codec/ByteBuffer.h"
+#include "enroll/CspSettings.h"
 #include "platform/Bstr.h"
 #include "platform/HostInfo.h"
 #include "platform/Secret.h"
@@ -121,6 +122,7 @@ class SecurityEngine {
   // Fields, in the order of the engine's record.
   int32_t resultCode_ = 0;
   platform::SysError capiError_ = 0;
+  enroll::CspSettings cspSettings_;
   ByteBuffer returnedCertificate_;
   std::string registeredFolder_;
   std::string registeredFileName_;

@@ -57,6 +57,18 @@ ZYQ_API BSTR SelectLocalFolder(const char16_t* initPath, const char16_t* title);
 ZYQ_API BSTR Hash(const char16_t* strPlainText, int32_t dwFlags);
 ZYQ_API BSTR HashFile(const char16_t* strFileName, int32_t dwFlags);
 
+/* Enrollment: key-generation settings and the installed RSA providers */
+ZYQ_API BSTR EnumProviders(int32_t dwIndex, int32_t dwFlags);
+ZYQ_API int32_t SetKeyBits(int32_t rsaKeyBits);
+ZYQ_API int32_t SetProviderName(const char16_t* strProviderName);
+ZYQ_API int32_t SetProviderType(int32_t dwProviderType);
+ZYQ_API int32_t SetKeySpec(int32_t dwKeySpec);
+ZYQ_API int32_t SetGenKeyFlags(int32_t dwGenKeyFlags);
+
+/* Enrollment: the PKCS#10 request (Base64) and the installation of the authority's answer */
+ZYQ_API BSTR CreatePKCS10(const char16_t* strCommonName);
+ZYQ_API int32_t AcceptPKCS7(const char16_t* strPkcs7);
+
 /* Registration */
 ZYQ_API int32_t GetRegisterUserMode(void);
 
