@@ -26,18 +26,6 @@ using platform::Bstr;
 using platform::KeyPairInfo;
 using test::Der;
 
-Der FromBase64(const std::string& text) {
-  Der out(text.size() + 4);
-  const int n = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(text.data()),
-                                static_cast<int>(text.size()));
-  if (n < 0) return {};
-  size_t size = static_cast<size_t>(n);
-  if (text.size() >= 1 && text.back() == '=') --size;
-  if (text.size() >= 2 && text[text.size() - 2] == '=') --size;
-  out.resize(size);
-  return out;
-}
-
 std::vector<std::string> Containers(const std::string& provider) {
   std::unique_ptr<platform::KeyContext> context;
   std::vector<std::string> names;
@@ -61,6 +49,12 @@ bool OnlyKey(const std::string& provider, uint32_t keySpec, KeyPairInfo* info,
   return context->GetKeyInfo(keySpec, info) == 0;
 }
 
+// The DER request that CreatePKCS10 returns in Base64.
+Der Request(SecurityEngine& engine, const char16_t* commonName) {
+  return test::FromBase64(
+      platform::WideToUtf8(engine.CreatePKCS10(Bstr::FromWide(commonName)).View()));
+}
+
 class RequestCreationTest : public test::EnrollStateTest {
  protected:
   // An engine with a provider chosen and small keys.
@@ -82,7 +76,7 @@ TEST_F(RequestCreationTest, RequestVerifiesAndCarriesOneBmpCommonName) {
   // One line of Base64, no armour.
   EXPECT_TRUE(std::regex_match(text, std::regex("[A-Za-z0-9+/]+={0,2}"))) << text;
 
-  const Der der = FromBase64(text);
+  const Der der = test::FromBase64(text);
   std::string dump;
   EXPECT_TRUE(test::OpenSslVerifiesRequest(der, folder(), &dump)) << dump;
   const test::RequestFacts facts = test::ReadRequest(der);
@@ -116,25 +110,21 @@ TEST_F(RequestCreationTest, RequestVerifiesAndCarriesOneBmpCommonName) {
 
 TEST_F(RequestCreationTest, ChineseCommonNameIsReadThroughTheAnsiCodePage) {
   auto engine = Engine();
-  const test::RequestFacts chinese = test::ReadRequest(
-      FromBase64(platform::WideToUtf8(engine->CreatePKCS10(Bstr::FromWide(u"王小明")).View())));
+  const test::RequestFacts chinese = test::ReadRequest(Request(*engine, u"王小明"));
   ASSERT_EQ(engine->GetErrorCode(), 0);
   ASSERT_TRUE(chinese.parsed);
   EXPECT_EQ(chinese.cnValue, (Der{0x73, 0x8b, 0x5c, 0x0f, 0x66, 0x0e}));
 
   // A character that the code page cannot hold arrives as '?'.
-  const test::RequestFacts lost = test::ReadRequest(
-      FromBase64(platform::WideToUtf8(engine->CreatePKCS10(Bstr::FromWide(u"Aä")).View())));
+  const test::RequestFacts lost = test::ReadRequest(Request(*engine, u"Aä"));
   ASSERT_EQ(engine->GetErrorCode(), 0);
   EXPECT_EQ(lost.cnValue, (Der{0, 'A', 0, '?'}));
 }
 
 TEST_F(RequestCreationTest, SameNameTwiceMakesTwoContainersAndTwoKeys) {
   auto engine = Engine();
-  const Der first =
-      FromBase64(platform::WideToUtf8(engine->CreatePKCS10(Bstr::FromWide(u"Same")).View()));
-  const Der second =
-      FromBase64(platform::WideToUtf8(engine->CreatePKCS10(Bstr::FromWide(u"Same")).View()));
+  const Der first = Request(*engine, u"Same");
+  const Der second = Request(*engine, u"Same");
   ASSERT_EQ(engine->GetErrorCode(), 0);
   EXPECT_EQ(Containers(platform::kMsEnhancedProv).size(), 2u);
   EXPECT_NE(test::ReadRequest(first).spki, test::ReadRequest(second).spki);
@@ -146,8 +136,7 @@ TEST_F(RequestCreationTest, KeyIsMadeWithTheSettings) {
   auto engine = Engine(platform::kMsStrongProv, 1024);
   engine->SetKeySpec(2);
   engine->SetGenKeyFlags(3);
-  const Der der =
-      FromBase64(platform::WideToUtf8(engine->CreatePKCS10(Bstr::FromWide(u"Flags")).View()));
+  const Der der = Request(*engine, u"Flags");
   ASSERT_EQ(engine->GetErrorCode(), 0);
   EXPECT_TRUE(test::OpenSslVerifiesRequest(der, folder(), nullptr));
   // Signing the request used the user-protected key, which asked the user.
@@ -164,8 +153,7 @@ TEST_F(RequestCreationTest, RefusedKeyLengthFallsBackTo1024AndFlagsZeroGiveAPlai
   auto engine = Engine(platform::kMsEnhancedProv, 2048);
   EXPECT_EQ(engine->SetKeyBits(4096), 5301);
   engine->SetGenKeyFlags(0);
-  const Der der =
-      FromBase64(platform::WideToUtf8(engine->CreatePKCS10(Bstr::FromWide(u"Len")).View()));
+  const Der der = Request(*engine, u"Len");
   ASSERT_EQ(engine->GetErrorCode(), 0);
   EXPECT_EQ(test::ReadRequest(der).keyBits, 1024);
   KeyPairInfo info;
@@ -177,8 +165,7 @@ TEST_F(RequestCreationTest, OtherProvidersGetTheKeyLengthAlone) {
   ASSERT_EQ(platform::InstallProvider("Acme Soft RSA", 1), 0u);
   auto engine = Engine("Acme Soft RSA", 2048);
   engine->SetGenKeyFlags(3);
-  const Der der =
-      FromBase64(platform::WideToUtf8(engine->CreatePKCS10(Bstr::FromWide(u"Plain")).View()));
+  const Der der = Request(*engine, u"Plain");
   ASSERT_EQ(engine->GetErrorCode(), 0);
   EXPECT_TRUE(test::OpenSslVerifiesRequest(der, folder(), nullptr));
   KeyPairInfo info;

@@ -29,18 +29,6 @@ using platform::CertStore;
 using platform::KeyProvInfo;
 using test::Der;
 
-Der FromBase64(const std::string& text) {
-  Der out(text.size() + 4);
-  const int n = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(text.data()),
-                                static_cast<int>(text.size()));
-  if (n < 0) return {};
-  size_t size = static_cast<size_t>(n);
-  if (!text.empty() && text.back() == '=') --size;
-  if (text.size() >= 2 && text[text.size() - 2] == '=') --size;
-  out.resize(size);
-  return out;
-}
-
 std::vector<CertContext> Contents(const char* storeName) {
   CertStore store;
   std::vector<CertContext> certs;
@@ -78,7 +66,7 @@ class AcceptanceTest : public test::EnrollStateTest {
   Der Enroll(SecurityEngine& engine, const char16_t* commonName, long serial = 1000) {
     const Bstr request = engine.CreatePKCS10(Bstr::FromWide(commonName));
     EXPECT_EQ(engine.GetErrorCode(), 0);
-    return authority_->Issue(FromBase64(platform::WideToUtf8(request.View())), serial);
+    return authority_->Issue(test::FromBase64(platform::WideToUtf8(request.View())), serial);
   }
   std::unique_ptr<SecurityEngine> Engine(const std::string& provider = platform::kMsEnhancedProv) {
     auto engine = std::make_unique<SecurityEngine>();
@@ -338,7 +326,7 @@ class AcceptanceFailureTest : public AcceptanceTest {
     ASSERT_EQ(settings_.SetKeyBits(512), 0);
     const std::string request = enroll::CreatePkcs10Request(settings_, "Failing");
     ASSERT_EQ(settings_.result(), 0);
-    issued_ = authority_->Issue(FromBase64(request));
+    issued_ = authority_->Issue(test::FromBase64(request));
     answer_ = test::Pkcs7Bundle({authority_->root(), authority_->intermediate(), issued_}, folder(),
                                 true);
   }

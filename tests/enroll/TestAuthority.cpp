@@ -134,6 +134,18 @@ Der ForeignPublicKeyInfo(int bits) {
   return der;
 }
 
+Der FromBase64(const std::string& text) {
+  Der out(text.size() / 4 * 3 + 3);
+  const int n = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(text.data()),
+                                static_cast<int>(text.size()));
+  if (n < 0) return {};
+  // EVP_DecodeBlock counts the bytes that padding stands for.
+  size_t size = static_cast<size_t>(n);
+  for (size_t i = text.size(); i > 0 && text[i - 1] == '=' && size > 0; --i) --size;
+  out.resize(size);
+  return out;
+}
+
 std::string ToBase64(const Der& der) {
   std::string out(4 * ((der.size() + 2) / 3) + 1, '\0');
   const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), der.data(),

@@ -42,6 +42,9 @@ class TestAuthority {
 // A fresh RSA public key of an OpenSSL key (no container holds its private half).
 Der ForeignPublicKeyInfo(int bits = 512);
 
+// Decodes one line of Base64 (empty on failure).
+Der FromBase64(const std::string& text);
+
 // Base64 text on one line, or armoured ("-----BEGIN label-----", 64-column lines, end line).
 std::string ToBase64(const Der& der);
 std::string Armoured(const Der& der, const std::string& label);
