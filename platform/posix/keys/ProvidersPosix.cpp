@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <array>
 
 #include "platform/Providers.h"
 #include "platform/posix/keys/KeyRules.h"
@@ -13,15 +14,20 @@ namespace {
 
 using posix::SameName;
 
-const ProviderInfo kBuiltIn[] = {
-    {kMsDefProv, kProvRsaFull},
-    {kMsEnhancedProv, kProvRsaFull},
-    {kMsEnhRsaAesProv, kProvRsaAes},
-    {kMsStrongProv, kProvRsaFull},
-};
+// Made on first use: the library's process-wide engine lists the providers while the library is
+// being loaded, which may be before this file's namespace-scope objects are constructed.
+const std::array<ProviderInfo, 4>& BuiltIn() {
+  static const std::array<ProviderInfo, 4> providers = {{
+      {kMsDefProv, kProvRsaFull},
+      {kMsEnhancedProv, kProvRsaFull},
+      {kMsEnhRsaAesProv, kProvRsaAes},
+      {kMsStrongProv, kProvRsaFull},
+  }};
+  return providers;
+}
 
 bool IsBuiltIn(std::string_view name) {
-  return std::any_of(std::begin(kBuiltIn), std::end(kBuiltIn),
+  return std::any_of(BuiltIn().begin(), BuiltIn().end(),
                      [&](const ProviderInfo& p) { return SameName(p.name, name); });
 }
 
@@ -32,7 +38,7 @@ bool NameLess(const ProviderInfo& a, const ProviderInfo& b) {
 }
 
 SysError LoadProviders(std::vector<ProviderInfo>* providers) {
-  std::vector<ProviderInfo> all(std::begin(kBuiltIn), std::end(kBuiltIn));
+  std::vector<ProviderInfo> all(BuiltIn().begin(), BuiltIn().end());
   std::vector<ProviderInfo> installed;
   const SysError err = posix::KeyDatabaseRead(
       [&](posix::StateDatabase& db) { return posix::LoadInstalledProviders(db, &installed); });
@@ -59,7 +65,7 @@ std::vector<ProviderInfo> ListProviders() {
 }
 
 SysError FindProvider(std::string_view name, ProviderInfo* provider) {
-  for (const ProviderInfo& p : kBuiltIn) {
+  for (const ProviderInfo& p : BuiltIn()) {
     if (SameName(p.name, name)) {
       *provider = p;
       return kErrorSuccess;
