@@ -196,8 +196,7 @@ TEST_F(RequestCreationTest, EmptyNameOrNoProviderMakeNoContainer) {
 class FaultyPort : public enroll::EnrollmentPort {
  public:
   platform::SysError uuidError = 0;
-  std::string fixedName;               // when set, every new container gets this name
-  platform::SysError exportError = 0;  // ExportPublicKeyInfo of acquired containers fails
+  std::string fixedName;  // when set, every new container gets this name
 
   platform::SysError NewContainerName(std::string* name) override {
     if (uuidError) return uuidError;
@@ -207,55 +206,6 @@ class FaultyPort : public enroll::EnrollmentPort {
     }
     return EnrollmentPort::NewContainerName(name);
   }
-  platform::SysError AcquireKeyContext(std::string_view container, std::string_view provider,
-                                       uint32_t type, uint32_t flags,
-                                       std::unique_ptr<platform::KeyContext>* context) override {
-    std::unique_ptr<platform::KeyContext> real;
-    const platform::SysError err =
-        EnrollmentPort::AcquireKeyContext(container, provider, type, flags, &real);
-    if (err) return err;
-    *context = exportError ? std::make_unique<FailingExport>(std::move(real), exportError)
-                           : std::move(real);
-    return 0;
-  }
-
- private:
-  // A container whose public key cannot be exported; everything else is the real container's.
-  class FailingExport : public platform::KeyContext {
-   public:
-    FailingExport(std::unique_ptr<platform::KeyContext> real, platform::SysError error)
-        : real_(std::move(real)), error_(error) {}
-    const std::string& ProviderName() const override { return real_->ProviderName(); }
-    uint32_t ProviderType() const override { return real_->ProviderType(); }
-    const std::string& ContainerName() const override { return real_->ContainerName(); }
-    bool IsVerifyContext() const override { return real_->IsVerifyContext(); }
-    platform::SysError GenerateKey(uint32_t spec, uint32_t flags) override {
-      return real_->GenerateKey(spec, flags);
-    }
-    platform::SysError GetKeyInfo(uint32_t spec, KeyPairInfo* info) override {
-      return real_->GetKeyInfo(spec, info);
-    }
-    platform::SysError ExportPublicKeyInfo(uint32_t, std::vector<uint8_t>*) override {
-      return error_;
-    }
-    platform::SysError ExportPrivateKeyBlob(uint32_t spec, SecretBytes* blob) override {
-      return real_->ExportPrivateKeyBlob(spec, blob);
-    }
-    platform::SysError ExportPrivateKeyPkcs8(uint32_t spec, SecretBytes* der) override {
-      return real_->ExportPrivateKeyPkcs8(spec, der);
-    }
-    platform::SysError SignHash(uint32_t spec, uint32_t alg, std::span<const uint8_t> hash,
-                                uint32_t flags, std::vector<uint8_t>* signature) override {
-      return real_->SignHash(spec, alg, hash, flags, signature);
-    }
-    platform::SysError EnumContainers(std::vector<std::string>* names) override {
-      return real_->EnumContainers(names);
-    }
-
-   private:
-    std::unique_ptr<platform::KeyContext> real_;
-    platform::SysError error_;
-  };
 };
 
 class RequestFailureTest : public test::EnrollStateTest {
@@ -306,17 +256,6 @@ TEST_F(RequestFailureTest, EachFailingStepOfTheKeyAndRequestGives5302) {
     EXPECT_EQ(settings.result(), 5302);
     EXPECT_EQ(settings.systemError(), platform::kNteBadFlags);
     EXPECT_EQ(Containers(platform::kMsDefProv).size(), 1u);
-  }
-  {
-    FaultyPort port;
-    port.exportError = platform::kNteBadKeyState;
-    CspSettings settings = Settings(platform::kMsStrongProv);
-    EXPECT_TRUE(enroll::CreatePkcs10Request(settings, "export", port).empty());
-    EXPECT_EQ(settings.result(), 5302);
-    EXPECT_EQ(settings.systemError(), platform::kNteBadKeyState);
-    // The container keeps the key that was made for the failed request.
-    KeyPairInfo info;
-    EXPECT_TRUE(OnlyKey(platform::kMsStrongProv, 1, &info));
   }
 }
 

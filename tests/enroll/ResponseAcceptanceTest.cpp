@@ -106,13 +106,13 @@ TEST_F(AcceptanceTest, BareCertificateIsLinkedAndAddedToMy) {
   ExpectLinked(issued, platform::kMsEnhancedProv, 1);
   EXPECT_TRUE(Contents(platform::kStoreRoot).empty());
   EXPECT_TRUE(Contents(platform::kStoreCa).empty());
-}
 
-TEST_F(AcceptanceTest, ArmouredBareCertificateIsInstalledToo) {
-  auto engine = Engine();
-  const Der issued = Enroll(*engine, u"Armoured User");
+  // The same certificate armoured, as a second answer: the personal store gets a second copy.
   EXPECT_EQ(Accept(*engine, test::Armoured(issued, "CERTIFICATE")), 0);
-  ExpectLinked(issued, platform::kMsEnhancedProv, 1);
+  const std::vector<CertContext> my = Contents(platform::kStoreMy);
+  ASSERT_EQ(my.size(), 2u);
+  EXPECT_EQ(my[1].encoded(), issued);
+  EXPECT_EQ(my[1].keyLink(), my[0].keyLink());
 }
 
 TEST_F(AcceptanceTest, BundleInstallsRootIntermediateAndUserInEveryForm) {
