@@ -2,6 +2,10 @@
 
 #include <atomic>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
 namespace zyq::codec {
 namespace {
 
@@ -10,12 +14,21 @@ struct CpuFeatures {
   bool avx2Bmi2 = false;
 };
 
+#if defined(__x86_64__) || defined(__i386__)
+// CPUID leaf 7 EBX bit 29: the SHA extensions. Read directly because not every compiler's
+// __builtin_cpu_supports knows "sha" (clang 14 does not).
+bool CpuidHasSha() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  return __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0 && (ebx & (1u << 29)) != 0;
+}
+#endif
+
 CpuFeatures Detect() {
   CpuFeatures features;
 #if defined(__x86_64__) || defined(__i386__)
   __builtin_cpu_init();
-  features.sha = __builtin_cpu_supports("sha") && __builtin_cpu_supports("ssse3") &&
-                 __builtin_cpu_supports("sse4.1");
+  features.sha =
+      CpuidHasSha() && __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1");
   features.avx2Bmi2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
 #endif
   return features;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in a normal build with warnings as errors, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer. Dialog tests run on a virtual display.
+# AddressSanitizer and UndefinedBehaviorSanitizer. Dialog tests run on a virtual display. Then
+# every fuzz target runs briefly (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -18,4 +19,6 @@ run_suite() {
 run_suite build
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-sanitize -DZYQ_SANITIZE=ON
+# A short fuzzing run of every target (20 s each) over its seed corpus.
+bash scripts/fuzz.sh 20
 echo "All tests passed."
