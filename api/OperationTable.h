@@ -12,38 +12,51 @@
 // Only operations that work are listed. Rows stay in vtable order.
 #pragma once
 
-#define ZYQ_FOR_EACH_OPERATION(X)                                                    \
-  X(1, 1, GetVersion, GetDllVersion, TEXT)                                           \
-  X(2, 2, GetErrorCode, GetErrorCode, INT)                                           \
-  X(3, 3, GetErrorMsg, GetErrorMsg, TEXT)                                            \
-  X(4, 4, GetCapiErrorCode, GetCapiErrorCode, INT)                                   \
-  X(5, 5, GetCapiErrorMsg, GetCapiErrorMsg, TEXT)                                    \
-  X(6, 6, GetMacAddress, GetMacAddress, TEXT)                                        \
-  X(7, 7, PresetPasswdLengthRange, PresetPasswdLengthRange, INT, INT(min), INT(max)) \
-  X(8, 8, GetDefaultCertPath, GetDefaultCertPath, TEXT)                              \
-  X(9, 9, GetWindowsSystemName, GetWindowsSystemName, TEXT)                          \
-  X(10, 10, RegReadHKCU, RegReadHKCU, TEXT, TEXT(strName))                           \
-  X(11, 11, RegWriteHKCUInt, RegWriteHKCUInt, INT, TEXT(strName), INT(dw))           \
-  X(12, 12, RegWriteHKCUStr, RegWriteHKCUStr, INT, TEXT(strName), TEXT(str))         \
-  X(13, 13, SelectLocalFolder, SelectLocalFolder, TEXT, TEXT(initPath), TEXT(title)) \
-  X(14, 20, EnumProviders, EnumProviders, TEXT, INT(dwIndex), INT(dwFlags))          \
-  X(15, 21, SetKeyBits, SetKeyBits, INT, INT(rsaKeyBits))                            \
-  X(16, 22, SetProviderName, SetProviderName, INT, TEXT(strProviderName))            \
-  X(17, 23, SetProviderType, SetProviderType, INT, INT(dwProviderType))              \
-  X(18, 24, SetKeySpec, SetKeySpec, INT, INT(dwKeySpec))                             \
-  X(19, 25, SetGenKeyFlags, SetGenKeyFlags, INT, INT(dwGenKeyFlags))                 \
-  X(20, 26, CreatePKCS10, CreatePKCS10, TEXT, TEXT(strCommonName))                   \
-  X(21, 27, AcceptPKCS7, AcceptPKCS7, INT, TEXT(strPkcs7))                           \
-  X(22, 40, Hash, Hash, TEXT, TEXT(strPlainText), INT(dwFlags))                      \
-  X(23, 41, HashFile, HashFile, TEXT, TEXT(strFileName), INT(dwFlags))               \
-  X(27, 53, GetRegisterUserMode, GetRegisterUserMode, INT)                           \
-  X(40, 80, GetRtnCert, GetRtnCert, TEXT)                                            \
-  X(41, 81, GetCertSubject, GetCertSubject, TEXT)                                    \
-  X(42, 82, GetCertIssuer, GetCertIssuer, TEXT)                                      \
-  X(43, 83, GetCertSerial, GetCertSerial, TEXT)                                      \
-  X(44, 84, GetCertFinger, GetCertFinger, TEXT)                                      \
-  X(45, 85, GetCertNotBefore, GetCertNotBefore, TEXT)                                \
-  X(46, 86, GetCertNotAfter, GetCertNotAfter, TEXT)                                  \
+#define ZYQ_FOR_EACH_OPERATION(X)                                                                 \
+  X(1, 1, GetVersion, GetDllVersion, TEXT)                                                        \
+  X(2, 2, GetErrorCode, GetErrorCode, INT)                                                        \
+  X(3, 3, GetErrorMsg, GetErrorMsg, TEXT)                                                         \
+  X(4, 4, GetCapiErrorCode, GetCapiErrorCode, INT)                                                \
+  X(5, 5, GetCapiErrorMsg, GetCapiErrorMsg, TEXT)                                                 \
+  X(6, 6, GetMacAddress, GetMacAddress, TEXT)                                                     \
+  X(7, 7, PresetPasswdLengthRange, PresetPasswdLengthRange, INT, INT(min), INT(max))              \
+  X(8, 8, GetDefaultCertPath, GetDefaultCertPath, TEXT)                                           \
+  X(9, 9, GetWindowsSystemName, GetWindowsSystemName, TEXT)                                       \
+  X(10, 10, RegReadHKCU, RegReadHKCU, TEXT, TEXT(strName))                                        \
+  X(11, 11, RegWriteHKCUInt, RegWriteHKCUInt, INT, TEXT(strName), INT(dw))                        \
+  X(12, 12, RegWriteHKCUStr, RegWriteHKCUStr, INT, TEXT(strName), TEXT(str))                      \
+  X(13, 13, SelectLocalFolder, SelectLocalFolder, TEXT, TEXT(initPath), TEXT(title))              \
+  X(14, 20, EnumProviders, EnumProviders, TEXT, INT(dwIndex), INT(dwFlags))                       \
+  X(15, 21, SetKeyBits, SetKeyBits, INT, INT(rsaKeyBits))                                         \
+  X(16, 22, SetProviderName, SetProviderName, INT, TEXT(strProviderName))                         \
+  X(17, 23, SetProviderType, SetProviderType, INT, INT(dwProviderType))                           \
+  X(18, 24, SetKeySpec, SetKeySpec, INT, INT(dwKeySpec))                                          \
+  X(19, 25, SetGenKeyFlags, SetGenKeyFlags, INT, INT(dwGenKeyFlags))                              \
+  X(20, 26, CreatePKCS10, CreatePKCS10, TEXT, TEXT(strCommonName))                                \
+  X(21, 27, AcceptPKCS7, AcceptPKCS7, INT, TEXT(strPkcs7))                                        \
+  X(22, 40, Hash, Hash, TEXT, TEXT(strPlainText), INT(dwFlags))                                   \
+  X(23, 41, HashFile, HashFile, TEXT, TEXT(strFileName), INT(dwFlags))                            \
+  X(24, 50, RegisterPfx, RegisterPfx, INT, TEXT(strPfxPath), TEXT(strPfxName), TEXT(strPassword), \
+    INT(registerMode), INT(dwFlags), INT(dwKeyUsage))                                             \
+  X(25, 51, QueryUserInfo, QueryUserInfo, INT, TEXT(strID))                                       \
+  X(26, 52, UpdateRegisterMode, UpdateRegisterMode, INT, TEXT(strID), TEXT(strPassword),          \
+    INT(registerMode))                                                                            \
+  X(27, 53, GetRegisterUserMode, GetRegisterUserMode, INT)                                        \
+  X(29, 55, GetRegisterPfxFilePath, GetRegisterPfxFilePath, TEXT)                                 \
+  X(30, 56, GetRegisterPfxFileName, GetRegisterPfxFileName, TEXT)                                 \
+  X(31, 57, GetExportedPfxFilePath, GetExportedPfxFilePath, TEXT)                                 \
+  X(32, 58, GetExportedPfxFileName, GetExportedPfxFileName, TEXT)                                 \
+  X(38, 70, SignPkcs1, SignPkcs1, TEXT, TEXT(strID), TEXT(strContent), INT(dwFlags),              \
+    INT(dwKeyUsage))                                                                              \
+  X(39, 71, SignPkcs7, SignPkcs7, TEXT, TEXT(strID), TEXT(strContent), INT(dwFlags),              \
+    INT(dwKeyUsage))                                                                              \
+  X(40, 80, GetRtnCert, GetRtnCert, TEXT)                                                         \
+  X(41, 81, GetCertSubject, GetCertSubject, TEXT)                                                 \
+  X(42, 82, GetCertIssuer, GetCertIssuer, TEXT)                                                   \
+  X(43, 83, GetCertSerial, GetCertSerial, TEXT)                                                   \
+  X(44, 84, GetCertFinger, GetCertFinger, TEXT)                                                   \
+  X(45, 85, GetCertNotBefore, GetCertNotBefore, TEXT)                                             \
+  X(46, 86, GetCertNotAfter, GetCertNotAfter, TEXT)                                               \
   X(47, 87, GetCertSubjectCN, GetCertSubjectCN, TEXT)
 
 // ---- Preprocessor helpers to expand the argument lists of a row ----

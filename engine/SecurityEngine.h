@@ -26,6 +26,8 @@ namespace zyq {
 
 using platform::Bstr;
 
+struct SigningCertificate;  // sign/SigningResolution.h
+
 class SecurityEngine {
  public:
   SecurityEngine();
@@ -118,6 +120,17 @@ class SecurityEngine {
     if (sysError != 0) capiError_ = sysError;
     return code;
   }
+
+  // --- Registration and signing steps shared by several operations ---
+  // Registers the PKCS#12 file that the user signed with (pfx/Registration.cpp).
+  int32_t RegisterFromSigning(const std::string& folder, const std::string& fileName,
+                              const SecretString& password, int32_t mode);
+  // Finds the registered signing certificate of a user ID (sign/SigningResolution.cpp); false
+  // with the failure in resultCode_ when there is none to sign with.
+  bool ResolveSigningCertificate(const std::string& id, int32_t dwKeyUsage,
+                                 SigningCertificate* out);
+  // Empties the signing cache, so that the next signature reads the record again.
+  void ForgetSigningCache();
 
   // Fields, in the order of the engine's record.
   int32_t resultCode_ = 0;

@@ -70,7 +70,23 @@ ZYQ_API BSTR CreatePKCS10(const char16_t* strCommonName);
 ZYQ_API int32_t AcceptPKCS7(const char16_t* strPkcs7);
 
 /* Registration */
+ZYQ_API int32_t RegisterPfx(const char16_t* strPfxPath, const char16_t* strPfxName,
+                            const char16_t* strPassword, int32_t registerMode, int32_t dwFlags,
+                            int32_t dwKeyUsage);
+ZYQ_API int32_t QueryUserInfo(const char16_t* strID);
+ZYQ_API int32_t UpdateRegisterMode(const char16_t* strID, const char16_t* strPassword,
+                                   int32_t registerMode);
 ZYQ_API int32_t GetRegisterUserMode(void);
+ZYQ_API BSTR GetRegisterPfxFilePath(void);
+ZYQ_API BSTR GetRegisterPfxFileName(void);
+ZYQ_API BSTR GetExportedPfxFilePath(void);
+ZYQ_API BSTR GetExportedPfxFileName(void);
+
+/* Signing */
+ZYQ_API BSTR SignPkcs1(const char16_t* strID, const char16_t* strContent, int32_t dwFlags,
+                       int32_t dwKeyUsage);
+ZYQ_API BSTR SignPkcs7(const char16_t* strID, const char16_t* strContent, int32_t dwFlags,
+                       int32_t dwKeyUsage);
 
 /* The returned certificate: the certificate that the latest certificate operation chose. */
 ZYQ_API BSTR GetRtnCert(void);

@@ -1,0 +1,124 @@
+#include "sign/SigningResolution.h"
+
+#include <string>
+
+#include "engine/ResultCodes.h"
+#include "engine/SecurityEngine.h"
+#include "host/HostFacts.h"
+#include "pfx/RegistrationRecord.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "ui/CertFileLaunchers.h"
+
+namespace zyq {
+
+void SecurityEngine::ForgetSigningCache() {
+  signingUserId_.clear();
+  signingRegisterMode_ = -1;
+  signingFolder_.clear();
+  signingFileName_.clear();
+  signingPassword_.Clear();
+}
+
+bool SecurityEngine::ResolveSigningCertificate(const std::string& id, int32_t dwKeyUsage,
+                                               SigningCertificate* out) {
+  if (id.empty()) {
+    Fail(result::kBadParameter);
+    return false;
+  }
+  bool ask = false;
+  bool registerFile = false;
+  if (id == signingUserId_) {
+    // The same user as the last signature: the cache holds the file, password and mode.
+    ask = signingRegisterMode_ <= 1;
+  } else {
+    // Another user: forget the previous one before reading this user's record.
+    ForgetSigningCache();
+    RegistrationRecord record;
+    if (ReadRegistrationRecord(id, &record) != result::kSuccess) {
+      // No record: the user chooses the file, which is then registered silently.
+      signingFileName_ = RegisteredFileName(id);
+      signingRegisterMode_ = kRegisterModeSilent;
+      ask = true;
+      registerFile = true;
+    } else {
+      signingRegisterMode_ = record.mode;
+      const bool silent = record.mode == kRegisterModeSilent;
+      SecretString password;
+      if (!platform::CurrentFileSystem().Exists(record.path)) {
+        ask = true;
+        registerFile = true;
+      } else if (!DecryptRecordPassword(id, record.password, &password)) {
+        if (silent) {
+          ForgetSigningCache();
+          Fail(result::kPkcs12WrongPassword);
+          return false;
+        }
+        ask = true;
+        registerFile = true;
+      } else {
+        CertStore check;
+        if (int32_t code = check.LoadPfx(record.path, password.str(), 0)) {
+          if (silent) {
+            ForgetSigningCache();
+            Fail(code, check.lastError());
+            return false;
+          }
+          ask = true;
+          registerFile = true;
+        } else {
+          platform::PathParts parts = platform::SplitPath(record.path);
+          signingFolder_ = std::move(parts.folder);
+          signingFileName_ = std::move(parts.name);
+          signingPassword_ = std::move(password);
+          signingUserId_ = id;
+          ask = !silent;
+        }
+      }
+    }
+  }
+
+  if (ask) {
+    // A file in the default certificate folder can only be confirmed with its password; any
+    // other (or none) can be browsed for.
+    std::string folder = signingFolder_;
+    std::string fileName = signingFileName_;
+    SecretString password = signingPassword_;
+    if (int32_t code = ui::PromptSignInfo(folder, fileName, password, minPasswordLength_,
+                                          maxPasswordLength_, BuildDefaultCertPath(osVersion_))) {
+      ForgetSigningCache();
+      Fail(code);
+      return false;
+    }
+    signingFolder_ = std::move(folder);
+    signingFileName_ = std::move(fileName);
+    signingPassword_ = std::move(password);
+  }
+
+  const std::string path = platform::JoinPath(signingFolder_, signingFileName_);
+  if (int32_t code = out->store.LoadPfx(path, signingPassword_.str(), 0)) {
+    ForgetSigningCache();
+    Fail(code, out->store.lastError());
+    return false;
+  }
+  CertContexts found;
+  const int32_t searchCode =
+      out->store.FindCertificates(&found, "CN=" + id, kSigningSearchFlags, dwKeyUsage);
+  resultCode_ = searchCode;
+  capiError_ = out->store.lastError();
+  if (found.empty()) {
+    ForgetSigningCache();
+    if (searchCode == result::kSuccess || searchCode == result::kCertNotFound) {
+      resultCode_ = result::kCertSubjectMismatch;
+    }
+    return false;
+  }
+  if (registerFile) {
+    // The registration's outcome becomes the result code; the certificate is used either way.
+    RegisterFromSigning(signingFolder_, signingFileName_, signingPassword_, signingRegisterMode_);
+  }
+  out->certificate = found.front();
+  return true;
+}
+
+}  // namespace zyq

@@ -1,0 +1,26 @@
+// What the signing resolution hands to a signer: the loaded PKCS#12 file of the user and the
+// certificate of that file to sign with. The store stays open while the signer works, since the
+// certificate's private key was imported from it.
+//
+// The resolution itself is SecurityEngine::ResolveSigningCertificate (SigningResolution.cpp): it
+// decides from the user's registration record and the engine's signing cache whether the user
+// must be asked for the file and its password, loads the file, picks the most recently issued
+// certificate whose subject common name contains the user ID, and registers the file when the
+// user had to choose it.
+#pragma once
+
+#include "cert/CertStore.h"
+#include "platform/CertStores.h"
+
+namespace zyq {
+
+struct SigningCertificate {
+  CertStore store;
+  platform::CertContext certificate;
+};
+
+// The filter and search flags of the resolution's certificate search: the subject common name
+// contains the user ID, and only the most recently issued match is kept.
+inline constexpr int32_t kSigningSearchFlags = 0xA;  // kFindKeepBest | kFindContains
+
+}  // namespace zyq
