@@ -19,11 +19,13 @@ inline constexpr size_t kMaxChainCertificates = 20;
 // only fault is an untrusted root is; any other fault (a partial chain, say) is not.
 bool ChainStatusAccepted(uint32_t errorStatus);
 
-// Builds the signer's chain (the current time, no extra store, no usage requirement, no
-// revocation check) and, when the chain is accepted, replaces *certificates with the DER
-// encodings of its first simple chain, signer first, at most kMaxChainCertificates of them.
-// 0, or 5202 when the chain cannot be built (*error set) or is not accepted (*error 0).
+// Builds the signer's chain (the current time, no usage requirement, no revocation check; the
+// issuers are looked for in the store the signer came from and the user's stores) and, when the
+// chain is accepted, replaces *certificates with the DER encodings of its first simple chain,
+// signer first, at most kMaxChainCertificates of them. 0, or 5202 when the chain cannot be built
+// (*error set) or is not accepted (*error 0).
 int32_t SignerChainCertificates(const platform::CertContext& signer,
+                                const platform::CertStore& signerStore,
                                 std::vector<platform::Bytes>* certificates,
                                 platform::SysError* error);
 
