@@ -47,14 +47,15 @@ bool VerifyPfxPassword(ByteView blob, PfxPassword password, SysError* error = nu
 // PFXImportCertStore: a new memory store holding the file's certificates in file order. Each
 // private key of the file goes into a key container of the provider that the key bag names
 // ("Microsoft CSP Name" attribute) when that provider is installed, else of the "Microsoft
-// Enhanced Cryptographic Provider v1.0"; key spec from the bag's key-usage attribute, else
-// AT_KEYEXCHANGE; importing a key that a container already holds reuses that container. The
-// certificate whose public key is that key's gets the key link; certificates without a key
-// (authority certificates) come without one. flags: kPfxExportable and kPfxUserProtected give
-// the keys those flags; kPfxMachineKeyset, kPfxUserKeyset and kPfxAllowOverwriteKey are
-// accepted. Errors: CRYPT_E_ASN1_* (not a PFX), ERROR_INVALID_PASSWORD (86) for a wrong
-// password, NTE_BAD_FLAGS for other flags, the key import's errors (NTE_BAD_ALGID for a key
-// that is not RSA...), state database errors. On failure *out is left closed.
+// Enhanced Cryptographic Provider v1.0"; key spec from the key-usage attribute of the bag or of
+// the PrivateKeyInfo (signing only: AT_SIGNATURE), else AT_KEYEXCHANGE; importing a key that a
+// container already holds reuses that container. The certificate whose public key is that
+// key's gets the key link; certificates without a key (authority certificates) come without
+// one. flags: kPfxExportable and kPfxUserProtected give the keys those flags;
+// kPfxMachineKeyset, kPfxUserKeyset and kPfxAllowOverwriteKey are accepted. Errors:
+// CRYPT_E_ASN1_* (not a PFX), ERROR_INVALID_PASSWORD (86) for a wrong password, NTE_BAD_FLAGS
+// for other flags, the key import's errors (NTE_BAD_ALGID for a key that is not RSA...), state
+// database errors. On failure *out is left closed.
 SysError ImportPfx(ByteView blob, PfxPassword password, uint32_t flags, CertStore* out);
 
 // PFXExportCertStoreEx: a PKCS#12 file of the store's certificates, each with its private key

@@ -149,6 +149,47 @@ TEST_F(Pkcs12, LegacyAndModernOpenSslFilesImportWithTheirKeys) {
   }
 }
 
+TEST_F(Pkcs12, KeyUsageAttributeChoosesTheKeySpec) {
+  for (const auto& [option, spec] : {std::pair<std::string, uint32_t>{"-keysig", kAtSignature},
+                                     std::pair<std::string, uint32_t>{"-keyex", kAtKeyExchange}}) {
+    SCOPED_TRACE(option);
+    const Bytes pfx = OpenSslExport("-passout pass:pw " + option);
+    CertStore store;
+    ASSERT_EQ(ImportPfx(pfx, u"pw", 0, &store), kErrorSuccess);
+    const CertContext user = All(store)[0];
+    ASSERT_TRUE(user.keyLink().has_value());
+    EXPECT_EQ(user.keyLink()->keySpec, spec);
+    std::unique_ptr<KeyContext> ctx;
+    uint32_t acquired = 0;
+    ASSERT_EQ(AcquireCertificatePrivateKey(user, &ctx, &acquired), kErrorSuccess);
+    EXPECT_EQ(acquired, spec);
+  }
+}
+
+TEST_F(Pkcs12, ProviderNamedInTheFileIsUsedWhenInstalled) {
+  ASSERT_EQ(InstallProvider("Acme Soft RSA", kProvRsaFull), kErrorSuccess);
+  KeyProvInfo link;
+  ASSERT_EQ(ImportPrivateKey(test::KeyPkcs8Der(userKey_), "Acme Soft RSA", kProvRsaFull,
+                             kAtKeyExchange, kCryptExportable, &link),
+            kErrorSuccess);
+  CertContext cert;
+  ASSERT_EQ(CertContext::FromEncoded(*userDer_, &cert), kErrorSuccess);
+  ASSERT_EQ(cert.SetKeyLink(link), kErrorSuccess);
+  CertStore store = CertStore::OpenMemory();
+  ASSERT_EQ(store.Add(cert, kCertStoreAddAlways), kErrorSuccess);
+  Bytes pfx;
+  ASSERT_EQ(ExportPfx(store, u"pw", 7, &pfx), kErrorSuccess);
+
+  CertStore back;
+  ASSERT_EQ(ImportPfx(pfx, u"pw", 0, &back), kErrorSuccess);
+  EXPECT_EQ(All(back)[0].keyLink()->providerName, "Acme Soft RSA");
+  // A provider that is not installed here: the Enhanced provider takes the key.
+  ASSERT_EQ(RemoveProvider("Acme Soft RSA"), kErrorSuccess);
+  ASSERT_EQ(ImportPfx(pfx, u"pw", 0, &back), kErrorSuccess);
+  EXPECT_EQ(All(back)[0].keyLink()->providerName, kMsEnhancedProv);
+  ExpectKeySigns(All(back)[0], userKey_);
+}
+
 TEST_F(Pkcs12, EmptyAndAbsentPasswordsAreDifferent) {
   // `-passout pass:` protects with the empty password.
   const Bytes empty = OpenSslExport("-passout pass:");

@@ -63,10 +63,23 @@ std::string CspName(const PKCS12_SAFEBAG* bag) {
   return WideToAnsi(wide);
 }
 
-// Key spec from the bag's key-usage attribute: encipherment -> exchange key, signing only ->
+// The key-usage attribute (2.5.29.15, a BIT STRING) that marks a key for exchange or for
+// signing only; writers put it on the key bag or into the PrivateKeyInfo's attributes
+// (`openssl pkcs12 -keyex / -keysig`).
+const ASN1_STRING* KeyUsageAttribute(const PKCS8_PRIV_KEY_INFO* p8, const PKCS12_SAFEBAG* bag) {
+  if (const ASN1_STRING* s = AttributeString(bag, NID_key_usage, V_ASN1_BIT_STRING)) return s;
+  const STACK_OF(X509_ATTRIBUTE)* attrs = PKCS8_pkey_get0_attrs(p8);
+  const int index = X509at_get_attr_by_NID(attrs, NID_key_usage, -1);
+  if (index < 0) return nullptr;
+  X509_ATTRIBUTE* attr = X509at_get_attr(attrs, index);
+  const ASN1_TYPE* value = X509_ATTRIBUTE_get0_type(attr, 0);
+  return value != nullptr && value->type == V_ASN1_BIT_STRING ? value->value.asn1_string : nullptr;
+}
+
+// Key spec from the key-usage attribute: encipherment -> exchange key, signing only ->
 // signature key; no attribute -> exchange key.
-uint32_t KeySpecOf(const PKCS12_SAFEBAG* bag) {
-  const ASN1_STRING* bits = AttributeString(bag, NID_key_usage, V_ASN1_BIT_STRING);
+uint32_t KeySpecOf(const PKCS8_PRIV_KEY_INFO* p8, const PKCS12_SAFEBAG* bag) {
+  const ASN1_STRING* bits = KeyUsageAttribute(p8, bag);
   if (bits == nullptr || ASN1_STRING_length(bits) < 1) return kAtKeyExchange;
   const uint8_t usage = ASN1_STRING_get0_data(bits)[0];
   if (usage & (kKeyUsageKeyEncipherment | kKeyUsageDataEncipherment)) return kAtKeyExchange;
@@ -101,7 +114,7 @@ SysError AddKey(const PKCS8_PRIV_KEY_INFO* p8, const PKCS12_SAFEBAG* bag, Conten
     OPENSSL_free(spki);
   }
   item.provider = CspName(bag);
-  item.keySpec = KeySpecOf(bag);
+  item.keySpec = KeySpecOf(p8, bag);
   out->keys.push_back(std::move(item));
   return kErrorSuccess;
 }
