@@ -1,0 +1,251 @@
+// The COM server driven the way a host drives it: the library loaded with dlopen, the class
+// object from DllGetClassObject, objects through their interfaces only.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/com/ComCView.h"
+#include "tests/com/ComClient.h"
+
+namespace zyq::test {
+namespace {
+
+constexpr GUID kSomeOtherGuid = {0x12345678, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
+
+// An outer object for aggregation: counts what the inner object forwards to it.
+class OuterUnknown : public IUnknown {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    ++queries;
+    if (IsEqualGUID(&riid, &IID_IUnknown)) {
+      *ppv = static_cast<IUnknown*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+
+  ULONG refs = 1;
+  int queries = 0;
+};
+
+class ComServerTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(lib.canUnloadNow(), S_OK) << "an earlier test left a lock"; }
+  void TearDown() override { EXPECT_EQ(lib.canUnloadNow(), S_OK) << "a reference was left"; }
+
+  LONG ErrorCode(IZYQapi* api) {
+    LONG code = -12345;
+    EXPECT_EQ(api->GetErrorCode(&code), S_OK);
+    return code;
+  }
+
+  ComClient lib;
+};
+
+TEST_F(ComServerTest, ClassObjectIsAvailableOnlyForTheClass) {
+  EXPECT_EQ(lib.getClassObject(CLSID_ZYQapi, IID_IClassFactory, nullptr), E_POINTER);
+
+  void* out = reinterpret_cast<void*>(0x1);
+  EXPECT_EQ(lib.getClassObject(kSomeOtherGuid, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(out, nullptr);
+  out = reinterpret_cast<void*>(0x1);
+  EXPECT_EQ(lib.getClassObject(CLSID_ZYQapi, IID_IDispatch, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+
+  // One class object, made once, for IClassFactory and IUnknown alike.
+  ComPtr<IClassFactory> first, second;
+  ComPtr<IUnknown> unknown;
+  ASSERT_EQ(lib.getClassObject(CLSID_ZYQapi, IID_IClassFactory, first.OutVoid()), S_OK);
+  ASSERT_EQ(lib.getClassObject(CLSID_ZYQapi, IID_IClassFactory, second.OutVoid()), S_OK);
+  ASSERT_EQ(lib.getClassObject(CLSID_ZYQapi, IID_IUnknown, unknown.OutVoid()), S_OK);
+  EXPECT_EQ(first.get(), second.get());
+  EXPECT_EQ(static_cast<void*>(first.get()), static_cast<void*>(unknown.get()));
+}
+
+TEST_F(ComServerTest, ObjectAnswersItsInterfacesWithOneIdentity) {
+  ComPtr<IClassFactory> factory = lib.Factory();
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IZYQapi, nullptr), E_POINTER);
+  void* out = reinterpret_cast<void*>(0x1);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+
+  ComPtr<IUnknown> unknown;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, unknown.OutVoid()), S_OK);
+  ComPtr<IZYQapi> api;
+  ComPtr<IDispatch> dispatch;
+  ComPtr<IObjectSafety> safety;
+  ASSERT_EQ(unknown.As(IID_IZYQapi, &api), S_OK);
+  ASSERT_EQ(unknown.As(IID_IDispatch, &dispatch), S_OK);
+  ASSERT_EQ(unknown.As(IID_IObjectSafety, &safety), S_OK);
+  EXPECT_EQ(static_cast<void*>(api.get()), static_cast<void*>(dispatch.get()));
+
+  ComPtr<IUnknown> identity;
+  for (IUnknown* face :
+       {static_cast<IUnknown*>(api.get()), static_cast<IUnknown*>(safety.get()), unknown.get()}) {
+    ASSERT_EQ(face->QueryInterface(IID_IUnknown, identity.OutVoid()), S_OK);
+    EXPECT_EQ(identity.get(), unknown.get());
+  }
+  ComPtr<IUnknown> none;
+  EXPECT_EQ(api.As(IID_IClassFactory, &none), E_NOINTERFACE);
+  EXPECT_EQ(none.get(), nullptr);
+  EXPECT_EQ(safety.As(kSomeOtherGuid, &none), E_NOINTERFACE);
+  EXPECT_EQ(api->QueryInterface(IID_IZYQapi, nullptr), E_POINTER);
+}
+
+TEST_F(ComServerTest, ReferenceCountsEndWithTheObject) {
+  IZYQapi* api = nullptr;
+  ASSERT_EQ(lib.Factory()->CreateInstance(nullptr, IID_IZYQapi, reinterpret_cast<void**>(&api)),
+            S_OK);
+  EXPECT_EQ(api->AddRef(), 2u);
+  EXPECT_EQ(api->Release(), 1u);
+  EXPECT_EQ(lib.canUnloadNow(), S_FALSE);
+  EXPECT_EQ(api->Release(), 0u);
+  EXPECT_EQ(lib.canUnloadNow(), S_OK);
+}
+
+TEST_F(ComServerTest, AggregationRules) {
+  OuterUnknown outer;
+  void* out = reinterpret_cast<void*>(0x1);
+  EXPECT_EQ(lib.Factory()->CreateInstance(&outer, IID_IZYQapi, &out), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(lib.Factory()->CreateInstance(&outer, IID_IDispatch, &out), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(lib.canUnloadNow(), S_OK) << "a refused aggregation made an object";
+
+  // Aggregated: the object's own IUnknown is handed out; its other interfaces forward their
+  // IUnknown methods to the outer object.
+  ComPtr<IUnknown> inner;
+  ASSERT_EQ(lib.Factory()->CreateInstance(&outer, IID_IUnknown, inner.OutVoid()), S_OK);
+  EXPECT_NE(static_cast<IUnknown*>(&outer), inner.get());
+  EXPECT_EQ(lib.canUnloadNow(), S_FALSE);
+  IZYQapi* api = nullptr;
+  ASSERT_EQ(inner->QueryInterface(IID_IZYQapi, reinterpret_cast<void**>(&api)), S_OK);
+  const ULONG outerRefs = outer.refs;
+  api->AddRef();
+  EXPECT_EQ(outer.refs, outerRefs + 1);
+  api->Release();
+  EXPECT_EQ(outer.refs, outerRefs);
+  IUnknown* viaApi = nullptr;
+  ASSERT_EQ(api->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&viaApi)), S_OK);
+  EXPECT_EQ(viaApi, static_cast<IUnknown*>(&outer));
+  EXPECT_GE(outer.queries, 1);
+  viaApi->Release();
+
+  BSTR version = nullptr;
+  EXPECT_EQ(api->GetVersion(&version), S_OK);
+  EXPECT_EQ(lib.Take(version), u"4.0.1.2");
+  // The reference from QueryInterface(IID_IZYQapi) was counted by the inner unknown, as the
+  // outer object's own; releasing the inner unknown's references ends the object.
+  inner->Release();
+  inner.Reset();
+  EXPECT_EQ(lib.canUnloadNow(), S_OK);
+  EXPECT_EQ(outer.refs, 1u);
+}
+
+TEST_F(ComServerTest, ObjectSafetyForUntrustedCallersOnly) {
+  ComPtr<IZYQapi> api = lib.Create();
+  ComPtr<IObjectSafety> safety;
+  ASSERT_EQ(api.As(IID_IObjectSafety, &safety), S_OK);
+  DWORD supported = 99, enabled = 99;
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+  EXPECT_EQ(supported, DWORD{INTERFACESAFE_FOR_UNTRUSTED_CALLER});
+  EXPECT_EQ(enabled, 0u);
+
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 1, 1), S_OK);
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+  EXPECT_EQ(enabled, 1u);
+  // The option belongs to the object, whatever interface names it.
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IZYQapi, &supported, &enabled), S_OK);
+  EXPECT_EQ(enabled, 1u);
+
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 3, 3), E_FAIL);
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_DATA,
+                                              INTERFACESAFE_FOR_UNTRUSTED_DATA),
+            E_FAIL);
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+  EXPECT_EQ(enabled, 1u) << "a refused change changed the options";
+
+  // Bits outside the mask keep their value; bits in it take the enabled value.
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 0, 0), S_OK);
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+  EXPECT_EQ(enabled, 1u);
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 1, 0), S_OK);
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+  EXPECT_EQ(enabled, 0u);
+
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(kSomeOtherGuid, 1, 1), E_NOINTERFACE);
+  supported = enabled = 99;
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(kSomeOtherGuid, &supported, &enabled), E_NOINTERFACE);
+  EXPECT_EQ(supported, 0u);
+  EXPECT_EQ(enabled, 0u);
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, &enabled), E_POINTER);
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, nullptr), E_POINTER);
+}
+
+TEST_F(ComServerTest, ObjectsKeepTheirOwnEngines) {
+  ComPtr<IZYQapi> first = lib.Create();
+  ComPtr<IZYQapi> second = lib.Create();
+  BSTR text = nullptr;
+  ASSERT_EQ(first->GetErrorMsg(&text), S_OK);
+  EXPECT_EQ(lib.Take(text), u"成功(0)");
+  ASSERT_EQ(first->GetCapiErrorMsg(&text), S_OK);
+  EXPECT_EQ(lib.Take(text), u"成功(0)");
+  LONG value = 7;
+  ASSERT_EQ(first->GetRegisterUserMode(&value), S_OK);
+  EXPECT_EQ(value, -1);
+  ASSERT_EQ(first->PresetPasswdLengthRange(20, 5, &value), S_OK);
+  EXPECT_EQ(value, 0);
+  EXPECT_EQ(first->GetVersion(nullptr), E_POINTER);
+  EXPECT_EQ(first->GetErrorCode(nullptr), E_POINTER);
+
+#ifdef DISPID_IZYQapi_Hash
+  // A failing operation still answers S_OK; its code is read afterwards, on that object only.
+  BSTR empty = lib.sysAllocString(u"");
+  BSTR digest = reinterpret_cast<BSTR>(0x1);
+  EXPECT_EQ(first->Hash(empty, 0, &digest), S_OK);
+  EXPECT_EQ(lib.Take(digest).value_or(u""), u"");
+  lib.sysFreeString(empty);
+  EXPECT_EQ(ErrorCode(first.get()), 5005);
+  EXPECT_EQ(ErrorCode(second.get()), 0);
+  auto flatErrorCode = lib.Symbol<int32_t (*)()>("GetErrorCode");
+  EXPECT_EQ(flatErrorCode(), 0);
+#else
+  EXPECT_EQ(ErrorCode(first.get()), 0);
+  EXPECT_EQ(ErrorCode(second.get()), 0);
+#endif
+}
+
+TEST_F(ComServerTest, TheCViewReachesTheSameSlots) {
+  ComPtr<IClassFactory> factory = lib.Factory();
+  const char* failure = zyq_c_view_check(factory.get(), lib.sysFreeString);
+  EXPECT_EQ(failure, nullptr) << failure;
+}
+
+TEST_F(ComServerTest, CanUnloadNowFollowsObjectsLocksAndFactoryReferences) {
+  ComPtr<IClassFactory> factory;
+  ASSERT_EQ(lib.getClassObject(CLSID_ZYQapi, IID_IClassFactory, factory.OutVoid()), S_OK);
+  EXPECT_EQ(lib.canUnloadNow(), S_FALSE) << "the class factory is referenced";
+  ComPtr<IZYQapi> api;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IZYQapi, api.OutVoid()), S_OK);
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  factory.Reset();
+  api.Reset();
+  EXPECT_EQ(lib.canUnloadNow(), S_FALSE) << "two locks are held";
+
+  ASSERT_EQ(lib.getClassObject(CLSID_ZYQapi, IID_IClassFactory, factory.OutVoid()), S_OK);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(factory->LockServer(FALSE), E_UNEXPECTED) << "an unlock without a lock";
+  factory.Reset();
+  EXPECT_EQ(lib.canUnloadNow(), S_OK);
+  api = lib.Create();
+  EXPECT_EQ(lib.canUnloadNow(), S_FALSE) << "an object lives";
+}
+
+}  // namespace
+}  // namespace zyq::test
