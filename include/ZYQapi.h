@@ -18,7 +18,9 @@
  *
  * C++ sources get abstract classes (struct IZYQapi : IDispatch ...). C sources, and C++
  * sources that define CINTERFACE, get structs with an lpVtbl pointer; define COBJMACROS for
- * the IZYQapi_Method(This, ...) call macros.
+ * the IZYQapi_Method(This, ...) call macros. The objects carry no C++ type information (the
+ * binary standard has none), so C++ clients built with -fsanitize=vptr must leave that check
+ * out (-fno-sanitize=vptr).
  *
  * The methods of IZYQapi come from ZYQapiMethods.h, written by the build from the library's
  * operation table: it lists the operations that this build of the library offers, in vtable

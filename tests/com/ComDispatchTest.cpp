@@ -114,8 +114,8 @@ TEST_F(ComDispatchTest, NamesResolveWithoutRegardToCase) {
 // is a plain reading of state.
 TEST_F(ComDispatchTest, LateBindingGivesWhatTheVtableGives) {
   std::vector<BSTR> owned;
-  [[maybe_unused]] auto sampleText = [&](int i) {
-    std::u16string s = u"zyq-com-test-" + std::u16string(1, char16_t(u'0' + i % 10));
+  [[maybe_unused]] auto sampleText = [&](std::string_view name) {
+    std::u16string s = u"zyq-com-test-" + std::u16string(name.begin(), name.end());
     owned.push_back(lib.sysAllocString(s.c_str()));
     return owned.back();
   };
@@ -147,9 +147,8 @@ TEST_F(ComDispatchTest, LateBindingGivesWhatTheVtableGives) {
     }
   };
   int calls = 0;
-  [[maybe_unused]] int textIndex = 0;
 
-#define ZYQ_T_ARG_TEXT(name) sampleText(textIndex++)
+#define ZYQ_T_ARG_TEXT(name) sampleText(#name)
 #define ZYQ_T_ARG_INT(name) LONG(0)
 #define ZYQ_T_ARG(arg) ZYQ_ARG_KIND(ZYQ_T_ARG_, arg)
 #define ZYQ_T_RESULT_TEXT BSTR

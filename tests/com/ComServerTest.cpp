@@ -2,7 +2,11 @@
 // object from DllGetClassObject, objects through their interfaces only.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/com/ComCView.h"
@@ -218,6 +222,54 @@ TEST_F(ComServerTest, ObjectsKeepTheirOwnEngines) {
   EXPECT_EQ(ErrorCode(second.get()), 0);
 #endif
 }
+
+#ifdef DISPID_IZYQapi_RegisterPfx
+// The settled password bounds of the last dialog in the dialog log ("min" and "max").
+std::pair<int, int> LastDialogBounds(const std::string& log) {
+  std::ifstream in(log);
+  std::string line, last;
+  while (std::getline(in, line)) {
+    if (!line.empty()) last = line;
+  }
+  std::smatch min, max;
+  const std::regex minKey("\"min\"\\s*:\\s*(-?[0-9]+)"), maxKey("\"max\"\\s*:\\s*(-?[0-9]+)");
+  if (!std::regex_search(last, min, minKey) || !std::regex_search(last, max, maxKey)) {
+    return {-999, -999};
+  }
+  return {std::stoi(min[1]), std::stoi(max[1])};
+}
+
+// Each object asks for passwords of 1 to 16 characters until told otherwise; the flat exports'
+// engine starts at 0 and 0, which the dialogs settle to 4 and 20.
+TEST_F(ComServerTest, ObjectsHaveTheirOwnPasswordBounds) {
+  const std::string root = testing::TempDir() + "/zyq-com-bounds";
+  std::filesystem::create_directories(root);
+  const std::string script = root + "/answers", log = root + "/dialogs.jsonl";
+  std::ofstream(script).close();  // no answer: every dialog is cancelled
+  setenv("ZYQSEC_UI", ("script:" + script).c_str(), 1);
+  setenv("ZYQSEC_UI_LOG", log.c_str(), 1);
+
+  ComPtr<IZYQapi> first = lib.Create();
+  ComPtr<IZYQapi> second = lib.Create();
+  BSTR empty = lib.sysAllocString(u"");
+  LONG result = 0;
+  ASSERT_EQ(first->RegisterPfx(empty, empty, empty, 1, 0, 0, &result), S_OK);
+  EXPECT_EQ(result, 5070);
+  EXPECT_EQ(LastDialogBounds(log), std::make_pair(1, 16));
+  ASSERT_EQ(first->PresetPasswdLengthRange(6, 12, &result), S_OK);
+  ASSERT_EQ(first->RegisterPfx(empty, empty, empty, 1, 0, 0, &result), S_OK);
+  EXPECT_EQ(LastDialogBounds(log), std::make_pair(6, 12));
+  ASSERT_EQ(second->RegisterPfx(empty, empty, empty, 1, 0, 0, &result), S_OK);
+  EXPECT_EQ(LastDialogBounds(log), std::make_pair(1, 16));
+  auto flatRegisterPfx = lib.Symbol<int32_t (*)(const char16_t*, const char16_t*, const char16_t*,
+                                                int32_t, int32_t, int32_t)>("RegisterPfx");
+  EXPECT_EQ(flatRegisterPfx(u"", u"", u"", 1, 0, 0), 5070);
+  EXPECT_EQ(LastDialogBounds(log), std::make_pair(4, 20));
+  lib.sysFreeString(empty);
+  setenv("ZYQSEC_UI", "none", 1);
+  unsetenv("ZYQSEC_UI_LOG");
+}
+#endif
 
 TEST_F(ComServerTest, TheCViewReachesTheSameSlots) {
   ComPtr<IClassFactory> factory = lib.Factory();
