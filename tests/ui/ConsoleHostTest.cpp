@@ -41,10 +41,11 @@ class PtyChild {
 
   bool started() const { return pid_ > 0; }
 
-  // Reads the terminal until its output since the last call holds marker (or 10 s pass);
-  // returns that output.
-  std::string ReadUntil(std::string_view marker) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  // Reads the terminal until its output since the last call holds marker (or the time passes);
+  // returns that output. The limit is generous: a loaded machine may take seconds to answer.
+  std::string ReadUntil(std::string_view marker,
+                        std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     while (pending_.find(marker) == std::string::npos &&
            std::chrono::steady_clock::now() < deadline) {
       pollfd fd{master_, POLLIN, 0};
@@ -64,10 +65,12 @@ class PtyChild {
     ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   }
 
-  // The child's exit code (-1 when it did not exit normally within 10 s).
+  // The child's exit code (-1 when it did not exit normally within two minutes).
   int Wait() {
-    for (int i = 0; i < 1000; ++i) {
-      ReadUntil("\x01never");  // keep draining so the child never blocks on output
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (std::chrono::steady_clock::now() < deadline) {
+      // Keep draining so the child never blocks on output.
+      ReadUntil("\x01never", std::chrono::milliseconds(50));
       int status = 0;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         waited_ = true;
