@@ -26,20 +26,29 @@ CREATE TABLE IF NOT EXISTS key_pairs (
 CREATE INDEX IF NOT EXISTS key_pairs_by_public_key ON key_pairs (public_key);
 )sql";
 
-// The database (and folder) whose key tables are known to exist.
-std::mutex g_schemaMutex;
-const StateDatabase* g_schemaDatabase = nullptr;
-std::string g_schemaFolder;
+// The database (and folder) whose key tables are known to exist. Made on first use: keys are
+// reached while the library is being loaded (the process-wide engine lists the providers), which
+// may be before this file's namespace-scope objects are constructed.
+struct SchemaCache {
+  std::mutex mutex;
+  const StateDatabase* database = nullptr;
+  std::string folder;
+};
+SchemaCache& Schema() {
+  static SchemaCache cache;
+  return cache;
+}
 
 SysError OpenKeyDatabase(StateDatabase** out) {
   SysError err = kErrorSuccess;
   StateDatabase* db = StateDatabase::Open(&err);
   if (db == nullptr) return err != kErrorSuccess ? err : kErrorRegistryIoFailed;
-  std::lock_guard lock(g_schemaMutex);
-  if (g_schemaDatabase != db || g_schemaFolder != db->folder()) {
+  SchemaCache& schema = Schema();
+  std::lock_guard lock(schema.mutex);
+  if (schema.database != db || schema.folder != db->folder()) {
     if (SysError schemaErr = db->Exec(kKeySchema); schemaErr != kErrorSuccess) return schemaErr;
-    g_schemaDatabase = db;
-    g_schemaFolder = db->folder();
+    schema.database = db;
+    schema.folder = db->folder();
   }
   *out = db;
   return kErrorSuccess;
