@@ -48,9 +48,8 @@ void RegisterOne(const char* family, const char* opensslName) {
     RegisterSizes(family, "ours-portable",
                   [](benchmark::State& s, std::size_t n) { Ours<D>(s, n, true); });
   }
-  RegisterSizes(family, "openssl", [opensslName](benchmark::State& s, std::size_t n) {
-    OpenSsl(s, n, opensslName);
-  });
+  RegisterSizes(family, "openssl",
+                [opensslName](benchmark::State& s, std::size_t n) { OpenSsl(s, n, opensslName); });
 }
 
 }  // namespace

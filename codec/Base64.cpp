@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "codec/ByteBuffer.h"
+#include "codec/ByteOrder.h"
 
 namespace zyq {
 namespace {
@@ -47,6 +48,23 @@ constexpr std::array<unsigned char, 256> MakeDecodeTable() {
 }
 constexpr std::array<unsigned char, 256> kValues = MakeDecodeTable();
 
+// For the fast path: the value of an alphabet character already shifted to its place in the
+// 24 bits of a group (slot k: 18 - 6k), and kNotAlphabet for every other character, so that the
+// OR of four lookups is the group's 24 bits, or has kNotAlphabet set.
+constexpr std::uint32_t kNotAlphabet = 0x01000000;
+using ShiftedTables = std::array<std::array<std::uint32_t, 256>, 4>;
+constexpr ShiftedTables MakeShiftedTables() {
+  ShiftedTables tables{};
+  for (int k = 0; k < 4; ++k) {
+    for (int c = 0; c < 256; ++c) {
+      const unsigned v = kValues[c];
+      tables[k][c] = v < 64 ? v << (18 - 6 * k) : kNotAlphabet;
+    }
+  }
+  return tables;
+}
+alignas(64) constexpr ShiftedTables kShifted = MakeShiftedTables();
+
 // Finds the Base64 body of text. Without "----" anywhere the body is the whole text. Otherwise
 // the text begins with an armour line (dashes, a label, dashes): the body starts after the
 // dashes that close the label and the line breaks that follow, and ends before the next "----".
@@ -71,33 +89,36 @@ bool FindBody(std::string_view text, std::string_view* body) {
 }  // namespace
 
 bool ByteBuffer::EncodeBase64(const void* src, int n) {
-  Release();
-  if (src == nullptr || n <= 0) return false;
   const std::int64_t outLength = (static_cast<std::int64_t>(n) + 2) / 3 * 4;
-  if (outLength > INT32_MAX - 2) return false;
-  unsigned char* out = ResetForWrite(static_cast<int>(outLength));
-  if (out == nullptr) return false;
+  unsigned char* out = nullptr;
+  if (src == nullptr || n <= 0 || outLength > INT32_MAX - 2 ||
+      (out = ResetForWrite(static_cast<int>(outLength))) == nullptr) {
+    Release();
+    return false;
+  }
 
   const auto* in = static_cast<const unsigned char*>(src);
-  const auto* const whole = in + (static_cast<std::size_t>(n) / 3) * 3;
-  // Four groups (12 bytes in, 16 characters out) per step while they last.
-  while (whole - in >= 12) {
-    for (int g = 0; g < 4; ++g) {
-      const std::uint32_t v = (std::uint32_t{in[0]} << 16) | (std::uint32_t{in[1]} << 8) | in[2];
-      std::memcpy(out, kPairs.pairs[v >> 12], 2);
-      std::memcpy(out + 2, kPairs.pairs[v & 0xFFF], 2);
-      in += 3;
-      out += 4;
-    }
+  const auto* const end = in + n;
+  // Six bytes in, eight characters out per step, reading eight bytes at a time while they last.
+  while (end - in >= 8) {
+    const std::uint64_t v = codec::LoadBig64(in);
+    std::uint16_t p[4];
+    std::memcpy(&p[0], kPairs.pairs[(v >> 52) & 0xFFF], 2);
+    std::memcpy(&p[1], kPairs.pairs[(v >> 40) & 0xFFF], 2);
+    std::memcpy(&p[2], kPairs.pairs[(v >> 28) & 0xFFF], 2);
+    std::memcpy(&p[3], kPairs.pairs[(v >> 16) & 0xFFF], 2);
+    std::memcpy(out, p, 8);
+    in += 6;
+    out += 8;
   }
-  while (in < whole) {
+  while (end - in >= 3) {
     const std::uint32_t v = (std::uint32_t{in[0]} << 16) | (std::uint32_t{in[1]} << 8) | in[2];
     std::memcpy(out, kPairs.pairs[v >> 12], 2);
     std::memcpy(out + 2, kPairs.pairs[v & 0xFFF], 2);
     in += 3;
     out += 4;
   }
-  const int rest = n % 3;
+  const auto rest = end - in;
   if (rest != 0) {
     const std::uint32_t b0 = in[0];
     const std::uint32_t b1 = rest == 2 ? in[1] : 0;
@@ -111,31 +132,36 @@ bool ByteBuffer::EncodeBase64(const void* src, int n) {
 }
 
 bool ByteBuffer::DecodeBase64(const char* text) {
-  Release();
-  if (text == nullptr || *text == '\0') return false;
   std::string_view body;
-  if (!FindBody(text, &body) || body.empty()) return false;
-
+  if (text == nullptr || *text == '\0' || !FindBody(text, &body) || body.empty()) {
+    Release();
+    return false;
+  }
   // Every group takes at least one character and gives at most three bytes.
   const std::int64_t maxOut = (static_cast<std::int64_t>(body.size()) + 3) / 4 * 3;
-  if (maxOut > INT32_MAX - 2) return false;
-  unsigned char* const start = ResetForWrite(static_cast<int>(maxOut));
-  if (start == nullptr) return false;
+  unsigned char* start = nullptr;
+  if (maxOut > INT32_MAX - 2 || (start = ResetForWrite(static_cast<int>(maxOut))) == nullptr) {
+    Release();
+    return false;
+  }
+  // The fast loop stores eight bytes to give six: storage has maxOut + 2 bytes, so a store that
+  // begins at most six bytes before maxOut stays inside it.
+  const std::int64_t fastLimit = maxOut - 6;
   unsigned char* out = start;
 
   const auto* p = reinterpret_cast<const unsigned char*>(body.data());
   const auto* const end = p + body.size();
   for (;;) {
-    // Groups of four alphabet characters, the bulk of any real text.
-    while (end - p >= 4) {
-      const unsigned a = kValues[p[0]], b = kValues[p[1]], c = kValues[p[2]], d = kValues[p[3]];
-      if (((a | b | c | d) & 0xC0) != 0) break;
-      const std::uint32_t v = (a << 18) | (b << 12) | (c << 6) | d;
-      out[0] = static_cast<unsigned char>(v >> 16);
-      out[1] = static_cast<unsigned char>(v >> 8);
-      out[2] = static_cast<unsigned char>(v);
-      out += 3;
-      p += 4;
+    // Eight alphabet characters at a time, the bulk of any real text.
+    while (end - p >= 8 && out - start <= fastLimit) {
+      const std::uint32_t x =
+          kShifted[0][p[0]] | kShifted[1][p[1]] | kShifted[2][p[2]] | kShifted[3][p[3]];
+      const std::uint32_t y =
+          kShifted[0][p[4]] | kShifted[1][p[5]] | kShifted[2][p[6]] | kShifted[3][p[7]];
+      if (((x | y) & kNotAlphabet) != 0) break;
+      codec::StoreBig64(out, (std::uint64_t{x} << 40) | (std::uint64_t{y} << 16));
+      out += 6;
+      p += 8;
     }
     // Any other group: skipped characters, padding, foreign characters, or the end of the body.
     unsigned slot[4];

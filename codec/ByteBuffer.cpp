@@ -9,6 +9,7 @@
 #include <string>
 #include <system_error>
 
+#include "codec/Wipe.h"
 #include "platform/Text.h"
 
 namespace zyq {
@@ -24,19 +25,16 @@ unsigned char* ObtainStorage(std::int32_t capacity) {
   return static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(capacity) + 2));
 }
 
-// Zeroes bytes that are about to be freed. The empty asm statement claims to read the memory,
-// so the compiler cannot drop the memset as a dead store; unlike a byte-wise volatile loop it
-// keeps memset's speed, which matters for megabyte buffers.
-void WipeBeforeFree(unsigned char* p, std::size_t n) {
-  if (n == 0) return;
-  std::memset(p, 0, n);
-  __asm__ __volatile__("" : : "r"(p) : "memory");
-}
-
 void ReturnStorage(unsigned char* storage, std::int32_t used) {
   if (storage == nullptr) return;
-  WipeBeforeFree(storage, static_cast<std::size_t>(used));
+  codec::Wipe(storage, static_cast<std::size_t>(used));
   std::free(storage);
+}
+
+// Whether storage for capacity content bytes may serve n bytes: large enough, and not so large
+// that a small result would keep a big block alive.
+bool Reusable(std::int32_t capacity, std::int32_t n) {
+  return capacity >= n && capacity - n <= n + 64;
 }
 
 // Closes the file on every path out of LoadFromFile.
@@ -83,6 +81,13 @@ void ByteBuffer::Release() {
 }
 
 bool ByteBuffer::Allocate(int n) {
+  if (n > 0 && data_ != nullptr && Reusable(capacity_, n)) {
+    // Emptying and refilling with zeros, without giving the storage back: only the old content
+    // can be non-zero.
+    codec::Wipe(data_, static_cast<std::size_t>(length_));
+    length_ = n;
+    return true;
+  }
   Release();
   if (n <= 0 || n > kMaxLength) return false;
   auto* storage = static_cast<unsigned char*>(std::calloc(static_cast<std::size_t>(n) + 2, 1));
@@ -157,6 +162,12 @@ bool ByteBuffer::LoadFromFile(const char* path) {
 }
 
 unsigned char* ByteBuffer::ResetForWrite(int n) {
+  if (n > 0 && data_ != nullptr && Reusable(capacity_, n)) {
+    // The caller overwrites the first n bytes; wipe what lies beyond them of the old content.
+    if (length_ > n) codec::Wipe(data_ + n, static_cast<std::size_t>(length_ - n));
+    length_ = n;
+    return data_;
+  }
   Release();
   if (n <= 0 || n > kMaxLength) return nullptr;
   unsigned char* storage = ObtainStorage(n);

@@ -90,8 +90,10 @@ class ByteBuffer {
   const char* c_str() const { return data_ ? reinterpret_cast<const char*>(data_) : ""; }
 
  private:
-  // Releases, then obtains storage for exactly n content bytes whose content is left for the
-  // caller to write; only the two bytes after it are zeroed. Null when storage cannot be had.
+  // Empties the buffer, then gives storage for n content bytes that the caller overwrites (the
+  // current storage when it fits, else new storage); the bytes after the n are zero. Null, with
+  // the buffer possibly still holding its old content, when n is out of range or storage cannot
+  // be had: the caller then releases.
   unsigned char* ResetForWrite(int n);
 
   unsigned char* data_ = nullptr;

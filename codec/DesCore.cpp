@@ -8,7 +8,7 @@
 #include <bit>
 #include <cstring>
 
-#include "codec/DigestBlocks.h"
+#include "codec/ByteOrder.h"
 
 namespace zyq::codec {
 namespace {

@@ -1,50 +1,16 @@
-// What the four digest objects share: byte-order helpers, and the buffering that turns a stream
+// What the four digest objects share: the buffering that turns a stream
 // of Update calls of any size into whole blocks for a compression function.
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#include "platform/Secret.h"
+#include "codec/ByteBuffer.h"
+#include "codec/ByteOrder.h"
+#include "codec/Wipe.h"
 
 namespace zyq::codec {
-
-inline std::uint32_t LoadLittle32(const unsigned char* p) {
-  std::uint32_t v;
-  std::memcpy(&v, p, 4);
-  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
-  return v;
-}
-inline std::uint32_t LoadBig32(const unsigned char* p) {
-  std::uint32_t v;
-  std::memcpy(&v, p, 4);
-  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
-  return v;
-}
-inline std::uint64_t LoadBig64(const unsigned char* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, 8);
-  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-  return v;
-}
-inline void StoreLittle32(unsigned char* p, std::uint32_t v) {
-  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
-  std::memcpy(p, &v, 4);
-}
-inline void StoreLittle64(unsigned char* p, std::uint64_t v) {
-  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
-  std::memcpy(p, &v, 8);
-}
-inline void StoreBig32(unsigned char* p, std::uint32_t v) {
-  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
-  std::memcpy(p, &v, 4);
-}
-inline void StoreBig64(unsigned char* p, std::uint64_t v) {
-  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-  std::memcpy(p, &v, 8);
-}
 
 // The partial block and byte count of a running digest. Compress is called as
 // compress(blocks, count) with whole blocks only; data is read in place when it need not be
@@ -113,7 +79,7 @@ class BlockStream {
   }
 
   void Wipe() {
-    SecureWipe(block_, sizeof block_);
+    codec::Wipe(block_, sizeof block_);
     total_ = 0;
     fill_ = 0;
   }
@@ -123,5 +89,16 @@ class BlockStream {
   std::size_t fill_ = 0;     // bytes waiting in block_
   alignas(16) unsigned char block_[kBlockSize] = {};
 };
+
+// Makes *result hold exactly the n digest bytes, as Release followed by Append does; a result
+// that already holds n bytes (the digest of a previous Compute) is overwritten in place.
+inline void StoreDigest(ByteBuffer* result, const unsigned char* digest, int n) {
+  if (result->length() == n) {
+    std::memcpy(result->data(), digest, static_cast<std::size_t>(n));
+    return;
+  }
+  result->Release();
+  result->Append(digest, n);
+}
 
 }  // namespace zyq::codec

@@ -23,10 +23,12 @@ constexpr HexTable kHex = MakeHexTable();
 }  // namespace
 
 bool ByteBuffer::EncodeHex(const void* src, int n) {
-  Release();
-  if (src == nullptr || n <= 0 || n > (INT32_MAX - 2) / 2) return false;
-  unsigned char* out = ResetForWrite(2 * n);
-  if (out == nullptr) return false;
+  unsigned char* out = nullptr;
+  if (src == nullptr || n <= 0 || n > (INT32_MAX - 2) / 2 ||
+      (out = ResetForWrite(2 * n)) == nullptr) {
+    Release();
+    return false;
+  }
   const auto* in = static_cast<const unsigned char*>(src);
   for (int i = 0; i < n; ++i) std::memcpy(out + 2 * i, kHex.digits[in[i]], 2);
   return true;

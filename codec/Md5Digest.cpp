@@ -115,7 +115,7 @@ void Md5Compress(std::uint32_t state[4], const unsigned char* blocks, std::size_
 }  // namespace codec
 
 Md5Digest::~Md5Digest() {
-  SecureWipe(state_, sizeof state_);
+  codec::Wipe(state_, sizeof state_);
   stream_.Wipe();
 }
 
@@ -135,24 +135,30 @@ void Md5Digest::Update(const void* data, std::size_t n) {
                });
 }
 
-void Md5Digest::Final() {
+void Md5Digest::Finish(unsigned char* digest) {
   stream_.Pad<8, false>([this](const unsigned char* blocks, std::size_t count) {
     codec::Md5Compress(state_, blocks, count);
   });
-  unsigned char digest[kDigestLength];
   for (int i = 0; i < 4; ++i) codec::StoreLittle32(digest + 4 * i, state_[i]);
-  result_.Append(digest, kDigestLength);
-  SecureWipe(digest, sizeof digest);
-  SecureWipe(state_, sizeof state_);
+  // The partial block may hold the end of a secret; the chaining values are overwritten by Init.
   stream_.Wipe();
   Init();
 }
 
+void Md5Digest::Final() {
+  unsigned char digest[kDigestLength];
+  Finish(digest);
+  result_.Append(digest, kDigestLength);
+  codec::Wipe(digest, sizeof digest);
+}
+
 bool Md5Digest::Compute(const void* data, std::size_t n) {
-  result_.Release();
   Init();
   Update(data, n);
-  Final();
+  unsigned char digest[kDigestLength];
+  Finish(digest);
+  codec::StoreDigest(&result_, digest, kDigestLength);
+  codec::Wipe(digest, sizeof digest);
   return true;
 }
 

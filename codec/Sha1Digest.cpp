@@ -93,7 +93,7 @@ void Sha1Compress(std::uint32_t state[5], const unsigned char* blocks, std::size
 }  // namespace codec
 
 Sha1Digest::~Sha1Digest() {
-  SecureWipe(state_, sizeof state_);
+  codec::Wipe(state_, sizeof state_);
   stream_.Wipe();
 }
 
@@ -114,24 +114,30 @@ void Sha1Digest::Update(const void* data, std::size_t n) {
                });
 }
 
-void Sha1Digest::Final() {
+void Sha1Digest::Finish(unsigned char* digest) {
   stream_.Pad<8, true>([this](const unsigned char* blocks, std::size_t count) {
     codec::Sha1Compress(state_, blocks, count);
   });
-  unsigned char digest[kDigestLength];
   for (int i = 0; i < 5; ++i) codec::StoreBig32(digest + 4 * i, state_[i]);
-  result_.Append(digest, kDigestLength);
-  SecureWipe(digest, sizeof digest);
-  SecureWipe(state_, sizeof state_);
+  // The partial block may hold the end of a secret; the chaining values are overwritten by Init.
   stream_.Wipe();
   Init();
 }
 
+void Sha1Digest::Final() {
+  unsigned char digest[kDigestLength];
+  Finish(digest);
+  result_.Append(digest, kDigestLength);
+  codec::Wipe(digest, sizeof digest);
+}
+
 bool Sha1Digest::Compute(const void* data, std::size_t n) {
-  result_.Release();
   Init();
   Update(data, n);
-  Final();
+  unsigned char digest[kDigestLength];
+  Finish(digest);
+  codec::StoreDigest(&result_, digest, kDigestLength);
+  codec::Wipe(digest, sizeof digest);
   return true;
 }
 

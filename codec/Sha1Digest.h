@@ -37,6 +37,9 @@ class Sha1Digest {
   ByteBuffer& result() { return result_; }
 
  private:
+  // Pads, writes the digest to digest[0..kDigestLength), and starts a new message.
+  void Finish(unsigned char* digest);
+
   ByteBuffer result_;
   std::uint32_t state_[5];
   codec::BlockStream<64> stream_;

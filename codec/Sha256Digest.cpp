@@ -81,7 +81,7 @@ void Sha256Compress(std::uint32_t state[8], const unsigned char* blocks, std::si
 }  // namespace codec
 
 Sha256Digest::~Sha256Digest() {
-  SecureWipe(state_, sizeof state_);
+  codec::Wipe(state_, sizeof state_);
   stream_.Wipe();
 }
 
@@ -98,24 +98,30 @@ void Sha256Digest::Update(const void* data, std::size_t n) {
                });
 }
 
-void Sha256Digest::Final() {
+void Sha256Digest::Finish(unsigned char* digest) {
   stream_.Pad<8, true>([this](const unsigned char* blocks, std::size_t count) {
     codec::Sha256Compress(state_, blocks, count);
   });
-  unsigned char digest[kDigestLength];
   for (int i = 0; i < 8; ++i) codec::StoreBig32(digest + 4 * i, state_[i]);
-  result_.Append(digest, kDigestLength);
-  SecureWipe(digest, sizeof digest);
-  SecureWipe(state_, sizeof state_);
+  // The partial block may hold the end of a secret; the chaining values are overwritten by Init.
   stream_.Wipe();
   Init();
 }
 
+void Sha256Digest::Final() {
+  unsigned char digest[kDigestLength];
+  Finish(digest);
+  result_.Append(digest, kDigestLength);
+  codec::Wipe(digest, sizeof digest);
+}
+
 bool Sha256Digest::Compute(const void* data, std::size_t n) {
-  result_.Release();
   Init();
   Update(data, n);
-  Final();
+  unsigned char digest[kDigestLength];
+  Finish(digest);
+  codec::StoreDigest(&result_, digest, kDigestLength);
+  codec::Wipe(digest, sizeof digest);
   return true;
 }
 

@@ -107,7 +107,7 @@ void Sha512Compress(std::uint64_t state[8], const unsigned char* blocks, std::si
 }  // namespace codec
 
 Sha512Digest::~Sha512Digest() {
-  SecureWipe(state_, sizeof state_);
+  codec::Wipe(state_, sizeof state_);
   stream_.Wipe();
 }
 
@@ -124,24 +124,30 @@ void Sha512Digest::Update(const void* data, std::size_t n) {
                });
 }
 
-void Sha512Digest::Final() {
+void Sha512Digest::Finish(unsigned char* digest) {
   stream_.Pad<16, true>([this](const unsigned char* blocks, std::size_t count) {
     codec::Sha512Compress(state_, blocks, count);
   });
-  unsigned char digest[kDigestLength];
   for (int i = 0; i < 8; ++i) codec::StoreBig64(digest + 8 * i, state_[i]);
-  result_.Append(digest, kDigestLength);
-  SecureWipe(digest, sizeof digest);
-  SecureWipe(state_, sizeof state_);
+  // The partial block may hold the end of a secret; the chaining values are overwritten by Init.
   stream_.Wipe();
   Init();
 }
 
+void Sha512Digest::Final() {
+  unsigned char digest[kDigestLength];
+  Finish(digest);
+  result_.Append(digest, kDigestLength);
+  codec::Wipe(digest, sizeof digest);
+}
+
 bool Sha512Digest::Compute(const void* data, std::size_t n) {
-  result_.Release();
   Init();
   Update(data, n);
-  Final();
+  unsigned char digest[kDigestLength];
+  Finish(digest);
+  codec::StoreDigest(&result_, digest, kDigestLength);
+  codec::Wipe(digest, sizeof digest);
   return true;
 }
 

@@ -37,6 +37,9 @@ class Sha512Digest {
   ByteBuffer& result() { return result_; }
 
  private:
+  // Pads, writes the digest to digest[0..kDigestLength), and starts a new message.
+  void Finish(unsigned char* digest);
+
   ByteBuffer result_;
   std::uint64_t state_[8];
   codec::BlockStream<128> stream_;

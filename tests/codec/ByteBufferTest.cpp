@@ -114,6 +114,36 @@ TEST(ByteBufferTest, TruncateShortensAndMoveTransfersOwnership) {
   EXPECT_STREQ(assigned.c_str(), "");
 }
 
+// A buffer that is filled again may keep its storage; nothing of the old content may show,
+// neither in the new content nor in the two bytes after it.
+TEST(ByteBufferTest, RefillingLeavesNoStaleBytes) {
+  const Bytes ones(30, 0xFF);
+  ByteBuffer buffer;
+  ASSERT_TRUE(buffer.Append(ones.data(), 30));
+  ASSERT_TRUE(buffer.Allocate(20));
+  EXPECT_EQ(Content(buffer), Bytes(20, 0));
+  EXPECT_TRUE(WellFormed(buffer));
+
+  ASSERT_TRUE(buffer.Append(ones.data(), 10));
+  ASSERT_TRUE(buffer.DecodeBase64("YWJjYWJjYQ=="));
+  EXPECT_EQ(test::Text(buffer), "abcabca");
+  EXPECT_TRUE(WellFormed(buffer));
+
+  ASSERT_TRUE(buffer.Append(ones.data(), 30));
+  ASSERT_TRUE(buffer.EncodeHex(ones.data(), 12));
+  EXPECT_EQ(test::Text(buffer), "FFFFFFFFFFFFFFFFFFFFFFFF");
+  EXPECT_TRUE(WellFormed(buffer));
+  ASSERT_TRUE(buffer.EncodeBase64("a", 1));
+  EXPECT_EQ(test::Text(buffer), "YQ==");
+  EXPECT_TRUE(WellFormed(buffer));
+
+  ASSERT_TRUE(buffer.Append(ones.data(), 30));
+  const unsigned char three[] = {1, 2, 3};
+  ASSERT_TRUE(buffer.AssignReversed(three, 3));
+  EXPECT_EQ(Content(buffer), (Bytes{3, 2, 1}));
+  EXPECT_TRUE(WellFormed(buffer));
+}
+
 class ByteBufferFileTest : public ::testing::Test {
  protected:
   std::string Folder() const { return test::TestRoot() + "/tmp"; }

@@ -119,6 +119,25 @@ TEST(DesCipherTest, OutputLengthsAndRefusals) {
   EXPECT_FALSE(cipher.Decrypt(data, 8));
 }
 
+TEST(DesCipherTest, OneObjectServesManyCalls) {
+  // Outputs of shrinking and growing lengths in the same object must equal fresh results.
+  const Bytes key = test::RandomBytes(24, 13);
+  DesCipher cipher;
+  cipher.SetAlgorithm(DesCipher::kCalg3Des);
+  cipher.SetKey(key.data(), 24);
+  for (int n : {100, 90, 3, 17, 64, 1, 200, 150}) {
+    const Bytes plain =
+        test::RandomBytes(static_cast<std::size_t>(n), static_cast<std::uint32_t>(n));
+    ASSERT_TRUE(cipher.Encrypt(plain.data(), n));
+    const Bytes cipherText = Content(cipher.output());
+    EXPECT_EQ(cipherText, Cipher(DesCipher::kCalg3Des, key, plain, true)) << n;
+    EXPECT_TRUE(test::WellFormed(cipher.output()));
+    ASSERT_TRUE(cipher.Decrypt(cipherText.data(), static_cast<int>(cipherText.size())));
+    EXPECT_EQ(Content(cipher.output()), plain) << n;
+    EXPECT_TRUE(test::WellFormed(cipher.output()));
+  }
+}
+
 TEST(DesCipherTest, TripleDesWithOneKeyThreeTimesIsDes) {
   const Bytes k = test::RandomBytes(8, 3);
   Bytes k3 = k;
