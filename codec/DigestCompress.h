@@ -24,5 +24,6 @@ void Sha256CompressShaExtensions(std::uint32_t state[8], const unsigned char* bl
 
 void Sha512Compress(std::uint64_t state[8], const unsigned char* blocks, std::size_t count);
 void Sha512CompressPortable(std::uint64_t state[8], const unsigned char* blocks, std::size_t count);
+void Sha512CompressAvx2(std::uint64_t state[8], const unsigned char* blocks, std::size_t count);
 
 }  // namespace zyq::codec

@@ -188,22 +188,34 @@ TEST(DigestTest, PublishedVectors) {
 // The fast compression functions must agree with the portable ones block for block, from any
 // chaining value, not only from the initial one.
 TEST(DigestTest, FastCompressionAgreesWithPortable) {
-  if (!codec::CpuHasShaExtensions()) GTEST_SKIP() << "no SHA extensions on this processor";
-  std::mt19937 rng(15);
+  const bool sha = codec::CpuHasShaExtensions();
+  const bool avx2 = codec::CpuHasAvx2Bmi2();
+  if (!sha && !avx2) GTEST_SKIP() << "no fast path on this processor";
+  std::mt19937_64 rng(15);
   for (int trial = 0; trial < 100; ++trial) {
     const std::size_t blocks = 1 + rng() % 20;
-    const Bytes data = test::RandomBytes(64 * blocks, static_cast<std::uint32_t>(1000 + trial));
-    std::uint32_t s1[5], p1[5], s2[8], p2[8];
-    for (auto& v : s1) v = static_cast<std::uint32_t>(rng());
-    for (auto& v : s2) v = static_cast<std::uint32_t>(rng());
-    std::copy(std::begin(s1), std::end(s1), p1);
-    std::copy(std::begin(s2), std::end(s2), p2);
-    codec::Sha1CompressShaExtensions(s1, data.data(), blocks);
-    codec::Sha1CompressPortable(p1, data.data(), blocks);
-    ASSERT_TRUE(std::equal(std::begin(s1), std::end(s1), p1)) << "SHA-1 trial " << trial;
-    codec::Sha256CompressShaExtensions(s2, data.data(), blocks);
-    codec::Sha256CompressPortable(p2, data.data(), blocks);
-    ASSERT_TRUE(std::equal(std::begin(s2), std::end(s2), p2)) << "SHA-256 trial " << trial;
+    const Bytes data = test::RandomBytes(128 * blocks, static_cast<std::uint32_t>(1000 + trial));
+    if (sha) {
+      std::uint32_t s1[5], p1[5], s2[8], p2[8];
+      for (auto& v : s1) v = static_cast<std::uint32_t>(rng());
+      for (auto& v : s2) v = static_cast<std::uint32_t>(rng());
+      std::copy(std::begin(s1), std::end(s1), p1);
+      std::copy(std::begin(s2), std::end(s2), p2);
+      codec::Sha1CompressShaExtensions(s1, data.data(), 2 * blocks);
+      codec::Sha1CompressPortable(p1, data.data(), 2 * blocks);
+      ASSERT_TRUE(std::equal(std::begin(s1), std::end(s1), p1)) << "SHA-1 trial " << trial;
+      codec::Sha256CompressShaExtensions(s2, data.data(), 2 * blocks);
+      codec::Sha256CompressPortable(p2, data.data(), 2 * blocks);
+      ASSERT_TRUE(std::equal(std::begin(s2), std::end(s2), p2)) << "SHA-256 trial " << trial;
+    }
+    if (avx2) {
+      std::uint64_t s3[8], p3[8];
+      for (auto& v : s3) v = rng();
+      std::copy(std::begin(s3), std::end(s3), p3);
+      codec::Sha512CompressAvx2(s3, data.data(), blocks);
+      codec::Sha512CompressPortable(p3, data.data(), blocks);
+      ASSERT_TRUE(std::equal(std::begin(s3), std::end(s3), p3)) << "SHA-512 trial " << trial;
+    }
   }
 }
 
