@@ -7,13 +7,16 @@
 namespace zyq {
 namespace codec {
 
-// The four auxiliary functions, written with as few operations as the round allows.
+// The four auxiliary functions, arranged so that as little as possible waits for b, the value
+// the previous step has just made: G is split into two disjoint halves, one of which does not
+// involve b, and H combines c and d first.
 #define ZYQ_MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define ZYQ_MD5_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
-#define ZYQ_MD5_H(x, y, z) ((x) ^ (y) ^ (z))
+#define ZYQ_MD5_G(x, y, z) (((x) & (z)) + ((y) & ~(z)))
+#define ZYQ_MD5_H(x, y, z) ((x) ^ ((y) ^ (z)))
 #define ZYQ_MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
 #define ZYQ_MD5_STEP(f, a, b, c, d, x, t, s) \
-  a += f(b, c, d) + (x) + (t);               \
+  a += (x) + (t);                            \
+  a += f(b, c, d);                           \
   a = std::rotl(a, s) + (b)
 
 void Md5CompressPortable(std::uint32_t state[4], const unsigned char* blocks, std::size_t count) {

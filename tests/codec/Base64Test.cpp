@@ -95,6 +95,10 @@ TEST(Base64Test, ShortGroupsAndPaddingInTheMiddle) {
   EXPECT_EQ(Decode("YWI=\r\nYWJj"), "ababc");
   // '=' in the third slot ends the group after one byte, whatever stands in the fourth.
   EXPECT_EQ(Decode("YQ=j"), "a");
+  // Bits that padding leaves over are dropped, and leave nothing behind after the content.
+  EXPECT_EQ(Decode("YR=="), "a");
+  EXPECT_EQ(Decode("YWK="), "ab");
+  EXPECT_EQ(Decode("YWJjYWK="), "abcab");
 }
 
 TEST(Base64Test, ForeignCharactersDecodeAsValue65) {
