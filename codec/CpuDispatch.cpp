@@ -29,7 +29,8 @@ CpuFeatures Detect() {
   __builtin_cpu_init();
   features.sha =
       CpuidHasSha() && __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1");
-  features.avx2Bmi2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+  features.avx2Bmi2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+                      __builtin_cpu_supports("bmi2");
 #endif
   return features;
 }

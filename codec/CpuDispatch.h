@@ -7,7 +7,7 @@ namespace zyq::codec {
 
 // True when the processor has the SHA extensions (with the SSSE3 and SSE4.1 they go with).
 bool CpuHasShaExtensions();
-// True when the processor has AVX2 and BMI2.
+// True when the processor has AVX2, BMI1 and BMI2.
 bool CpuHasAvx2Bmi2();
 
 // While set, every primitive takes its portable code. For tests and benchmarks; it may be
