@@ -151,7 +151,36 @@ public class ZYQSecATLTest {
         call(hash, cjk, 3), "Hash of Chinese text as UTF-16");
   }
 
+  // Texts through the registry helpers: Chinese text survives the ANSI code page, a text is cut
+  // at a NUL on its way in, and a value read back empty is null although the reading succeeded.
+  static void registryTexts() throws Exception {
+    Method write = method("RegWriteHKCUStr");
+    Method writeInt = method("RegWriteHKCUInt");
+    Method read = method("RegReadHKCU");
+    if (write == null || read == null || writeInt == null) {
+      System.out.println("registry helpers are not in the class yet: registry checks skipped");
+      return;
+    }
+    String key = "Software\\ZYQSecurities\\JavaTest\\";
+    checkEquals(0, call(write, key + "Text", "證券 ab\0cd"), "RegWriteHKCUStr");
+    checkEquals("證券 ab", call(read, key + "Text"), "RegReadHKCU of a text written with a NUL");
+    checkEquals(0, call(write, key + "Empty", ""), "RegWriteHKCUStr of the empty text");
+    checkEquals(null, call(read, key + "Empty"), "RegReadHKCU of an empty value");
+    checkEquals(0, api.GetErrorCode(), "reading an empty value succeeded");
+    checkEquals(null, call(read, key + "Missing"), "RegReadHKCU of a missing value");
+    checkEquals(0, call(writeInt, key + "Number", -1), "RegWriteHKCUInt");
+    checkEquals("-1", call(read, key + "Number"), "RegReadHKCU of a DWORD");
+    checkEquals(null, call(read, "NoBackslash"), "RegReadHKCU of a name without a key");
+    checkEquals(5005, api.GetErrorCode(), "RegReadHKCU of a name without a key fails with 5005");
+  }
+
   static void specificRules() throws Exception {
+    Method signPkcs7 = method("SignPkcs7");
+    if (signPkcs7 != null) {
+      checkEquals(null, call(signPkcs7, "nobody-registered", "text", 0, 0),
+          "SignPkcs7 for a user without a registration");
+      check(api.GetErrorCode() != 0, "SignPkcs7 without a registration leaves its code");
+    }
     Method registerPfx = method("RegisterPfx");
     if (registerPfx != null) {
       int before = provokeFailure();
@@ -167,6 +196,7 @@ public class ZYQSecATLTest {
     everyOperation();
     nullArguments();
     digests();
+    registryTexts();
     specificRules();
     System.out.println(natives().size() + " natives, " + checks + " checks, " + failures + " failed");
     System.exit(failures == 0 ? 0 : 1);
