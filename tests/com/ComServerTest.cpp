@@ -2,9 +2,9 @@
 // object from DllGetClassObject, objects through their interfaces only.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -224,6 +224,15 @@ TEST_F(ComServerTest, ObjectsKeepTheirOwnEngines) {
 }
 
 #ifdef DISPID_IZYQapi_RegisterPfx
+// The number after "key": in a JSON line, or -999 when there is none.
+int JsonNumber(const std::string& line, const std::string& key) {
+  size_t at = line.find("\"" + key + "\"");
+  if (at == std::string::npos) return -999;
+  at = line.find_first_not_of(" \t:", at + key.size() + 2);
+  if (at == std::string::npos) return -999;
+  return std::atoi(line.c_str() + at);
+}
+
 // The settled password bounds of the last dialog in the dialog log ("min" and "max").
 std::pair<int, int> LastDialogBounds(const std::string& log) {
   std::ifstream in(log);
@@ -231,12 +240,7 @@ std::pair<int, int> LastDialogBounds(const std::string& log) {
   while (std::getline(in, line)) {
     if (!line.empty()) last = line;
   }
-  std::smatch min, max;
-  const std::regex minKey("\"min\"\\s*:\\s*(-?[0-9]+)"), maxKey("\"max\"\\s*:\\s*(-?[0-9]+)");
-  if (!std::regex_search(last, min, minKey) || !std::regex_search(last, max, maxKey)) {
-    return {-999, -999};
-  }
-  return {std::stoi(min[1]), std::stoi(max[1])};
+  return {JsonNumber(last, "min"), JsonNumber(last, "max")};
 }
 
 // Each object asks for passwords of 1 to 16 characters until told otherwise; the flat exports'
