@@ -2,10 +2,12 @@
 // object from DllGetClassObject, objects through their interfaces only.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -301,6 +303,43 @@ TEST_F(ComServerTest, CanUnloadNowFollowsObjectsLocksAndFactoryReferences) {
   EXPECT_EQ(lib.canUnloadNow(), S_OK);
   api = lib.Create();
   EXPECT_EQ(lib.canUnloadNow(), S_FALSE) << "an object lives";
+}
+
+// Objects made and released, and the server locked and unlocked, from several threads at once:
+// the server's bookkeeping ends at zero.
+TEST_F(ComServerTest, BookkeepingHoldsAcrossThreads) {
+  ComPtr<IClassFactory> factory = lib.Factory();
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 10; ++i) {
+        IZYQapi* api = nullptr;
+        if (factory->CreateInstance(nullptr, IID_IZYQapi, reinterpret_cast<void**>(&api)) != S_OK) {
+          ++failures;
+          continue;
+        }
+        IClassFactory* more = nullptr;
+        if (lib.getClassObject(CLSID_ZYQapi, IID_IClassFactory, reinterpret_cast<void**>(&more)) !=
+                S_OK ||
+            more->LockServer(TRUE) != S_OK) {
+          ++failures;
+        }
+        LONG code = -1;
+        if (api->GetErrorCode(&code) != S_OK || code != 0) ++failures;
+        if (more != nullptr) {
+          if (more->LockServer(FALSE) != S_OK) ++failures;
+          more->Release();
+        }
+        api->Release();
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(lib.canUnloadNow(), S_FALSE) << "this thread still holds the class factory";
+  factory.Reset();
+  EXPECT_EQ(lib.canUnloadNow(), S_OK);
 }
 
 }  // namespace
