@@ -1,6 +1,7 @@
 #include "api/com/ApiObject.h"
 
 #include <atomic>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -250,14 +251,15 @@ HRESULT CreateApiObject(IUnknown* outer, REFIID riid, void** ppv) {
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
   if (outer != nullptr && !SameGuid(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-  ApiObject* object = nullptr;
+  std::unique_ptr<ApiObject> object;
   try {
-    object = new ApiObject(outer);
+    object = std::make_unique<ApiObject>(outer);
   } catch (...) {
     return E_OUTOFMEMORY;
   }
   const HRESULT hr = object->OwnQueryInterface(riid, ppv);
-  if (hr != S_OK) delete object;
+  // From here the object's reference count owns it; its last Release destroys it.
+  if (hr == S_OK) object.release();
   return hr;
 }
 
