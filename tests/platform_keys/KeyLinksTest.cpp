@@ -4,10 +4,9 @@
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
-#include <regex>
-
 #include "platform/CryptoKeys.h"
 #include "tests/platform_keys/KeyTestSupport.h"
+#include "tests/support/UuidText.h"
 
 namespace zyq::platform {
 namespace {
@@ -35,9 +34,7 @@ TEST_F(KeyLinksTest, ImportGivesAFreshUuidContainerThatExportsTheSameKey) {
   KeyProvInfo link;
   ASSERT_EQ(ImportPrivateKey(key1_, kMsEnhancedProv, 1, kAtKeyExchange, kCryptExportable, &link),
             kErrorSuccess);
-  EXPECT_TRUE(std::regex_match(link.containerName,
-                               std::regex("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-"
-                                          "[0-9A-F]{12}")))
+  EXPECT_TRUE(test::IsUpperCaseUuidText(link.containerName))
       << link.containerName;
   EXPECT_EQ(link.providerName, kMsEnhancedProv);
   EXPECT_EQ(link.providerType, 1u);
