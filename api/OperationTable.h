@@ -42,10 +42,20 @@
   X(26, 52, UpdateRegisterMode, UpdateRegisterMode, INT, TEXT(strID), TEXT(strPassword),          \
     INT(registerMode))                                                                            \
   X(27, 53, GetRegisterUserMode, GetRegisterUserMode, INT)                                        \
+  X(28, 54, ExportPfxFromIE, ExportPfxFromIE, INT, TEXT(strSubject), TEXT(strPfxPath),            \
+    TEXT(strPassword), INT(dwFlags), INT(dwKeyUsage))                                             \
   X(29, 55, GetRegisterPfxFilePath, GetRegisterPfxFilePath, TEXT)                                 \
   X(30, 56, GetRegisterPfxFileName, GetRegisterPfxFileName, TEXT)                                 \
   X(31, 57, GetExportedPfxFilePath, GetExportedPfxFilePath, TEXT)                                 \
   X(32, 58, GetExportedPfxFileName, GetExportedPfxFileName, TEXT)                                 \
+  X(34, 60, SelectCertFromIE, SelectCertFromIE, INT, TEXT(strSubject), INT(dwFlags),              \
+    INT(dwKeyUsage))                                                                              \
+  X(35, 61, ExportMobileFromPfx, ExportMobileFromPfx, TEXT, TEXT(strPfxPath), TEXT(strPfxName),   \
+    TEXT(strPasswd), INT(dwFlags), INT(dwKeyUsage))                                               \
+  X(36, 62, ExportMobileFromIE, ExportMobileFromIE, TEXT, TEXT(strSubject), TEXT(strPasswd),      \
+    INT(dwFlags), INT(dwKeyUsage))                                                                \
+  X(37, 63, ImportPfxToIE, ImportPfxToIE, INT, TEXT(strPfxPath), TEXT(strPfxName),                \
+    TEXT(strPasswd), INT(dwFlags), INT(dwKeyUsage))                                               \
   X(38, 70, SignPkcs1, SignPkcs1, TEXT, TEXT(strID), TEXT(strContent), INT(dwFlags),              \
     INT(dwKeyUsage))                                                                              \
   X(39, 71, SignPkcs7, SignPkcs7, TEXT, TEXT(strID), TEXT(strContent), INT(dwFlags),              \

@@ -25,6 +25,7 @@ inline constexpr int32_t kIssuerNotFound = 5015;
 inline constexpr int32_t kBadCertSignature = 5016;
 inline constexpr int32_t kKeyUsageMismatch = 5017;
 inline constexpr int32_t kCertNotRegistered = 5018;
+inline constexpr int32_t kDigestError = 5035;
 inline constexpr int32_t kBadCertFormat = 5040;
 inline constexpr int32_t kBadPkcs7Format = 5042;
 inline constexpr int32_t kBadKeyFormat = 5043;
