@@ -48,6 +48,8 @@
   X(30, 56, GetRegisterPfxFileName, GetRegisterPfxFileName, TEXT)                                 \
   X(31, 57, GetExportedPfxFilePath, GetExportedPfxFilePath, TEXT)                                 \
   X(32, 58, GetExportedPfxFileName, GetExportedPfxFileName, TEXT)                                 \
+  X(33, 59, ChangePfxPasswd, ChangePfxPasswd, INT, TEXT(strPfxPath), TEXT(strPfxName),            \
+    TEXT(strOldPass), TEXT(strNewPass), INT(dwFlags))                                             \
   X(34, 60, SelectCertFromIE, SelectCertFromIE, INT, TEXT(strSubject), INT(dwFlags),              \
     INT(dwKeyUsage))                                                                              \
   X(35, 61, ExportMobileFromPfx, ExportMobileFromPfx, TEXT, TEXT(strPfxPath), TEXT(strPfxName),   \

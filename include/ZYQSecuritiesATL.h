@@ -98,9 +98,13 @@ ZYQ_API BSTR GetCertNotBefore(void);
 ZYQ_API BSTR GetCertNotAfter(void);
 ZYQ_API BSTR GetCertSubjectCN(void);
 
-/* Key lifecycle: export from and import into the personal store, the mobile key record */
+/* Key lifecycle: export from and import into the personal store, change of a PKCS#12 file's
+ * password, the mobile key record */
 ZYQ_API int32_t ExportPfxFromIE(const char16_t* strSubject, const char16_t* strPfxPath,
                                 const char16_t* strPassword, int32_t dwFlags, int32_t dwKeyUsage);
+ZYQ_API int32_t ChangePfxPasswd(const char16_t* strPfxPath, const char16_t* strPfxName,
+                                const char16_t* strOldPass, const char16_t* strNewPass,
+                                int32_t dwFlags);
 ZYQ_API int32_t SelectCertFromIE(const char16_t* strSubject, int32_t dwFlags, int32_t dwKeyUsage);
 ZYQ_API BSTR ExportMobileFromPfx(const char16_t* strPfxPath, const char16_t* strPfxName,
                                  const char16_t* strPasswd, int32_t dwFlags, int32_t dwKeyUsage);
