@@ -3,6 +3,7 @@
 //   zyqsec OPERATION [ARG...] [OPERATION [ARG...]]...   run operations in order on one engine
 //   zyqsec --batch                                      JSON lines on standard input/output
 //   zyqsec --list                                       the operations and their arguments
+//   zyqsec demo                                         a whole key lifecycle in a fresh state
 //
 // Text arguments are UTF-8; the word @null passes a null text. Integers are decimal or 0x hex.
 #include <cstdlib>
@@ -12,6 +13,7 @@
 
 #include "cli/BatchMode.h"
 #include "cli/CliOperations.h"
+#include "cli/Demo.h"
 #include "platform/Text.h"
 
 namespace {
@@ -20,7 +22,7 @@ using namespace zyq::cli;
 
 void PrintUsage(std::ostream& out) {
   out << "usage: zyqsec OPERATION [ARG...] [OPERATION [ARG...]]...\n"
-         "       zyqsec --batch | --list\n"
+         "       zyqsec --batch | --list | demo\n"
          "Text arguments are UTF-8 (@null for a null text); integers are decimal or 0x hex.\n";
 }
 
@@ -105,6 +107,7 @@ int main(int argc, char** argv) {
     return words.empty() ? 2 : 0;
   }
   if (words[0] == "--batch") return RunBatch(std::cin, std::cout);
+  if (words[0] == "demo") return RunDemo(std::vector<std::string>(words.begin() + 1, words.end()));
   if (words[0] == "--list") {
     PrintList(std::cout);
     return 0;
