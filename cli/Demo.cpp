@@ -36,7 +36,7 @@ namespace {
 constexpr const char* kUserId = "A123456789";
 constexpr const char* kProvider = "Microsoft Enhanced Cryptographic Provider v1.0";
 constexpr int kKeyBits = 2048;
-constexpr const char* kOrder = "BUY 2330 TSMC 1000 shares @ 580.00, account 9801-1234567";
+constexpr const char* kOrder = "BUY 2330 1000 shares @ 580.00, account 9801-1234567";
 constexpr const char* kFilePassword = "Demo#2024";
 constexpr const char* kNewPassword = "Trade#2025";
 constexpr const char* kMobilePassword = "Mobile#88";
