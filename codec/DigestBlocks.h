@@ -101,4 +101,19 @@ inline void StoreDigest(ByteBuffer* result, const unsigned char* digest, int n) 
   result->Append(digest, n);
 }
 
+// Final and Compute of every digest object: finish the running digest into a local block, hand
+// it to the result buffer (appended for Final, replacing the content for Compute), and wipe the
+// local copy.
+template <std::size_t kLength, typename Finish>
+void FinishInto(ByteBuffer* result, bool replace, Finish&& finish) {
+  unsigned char digest[kLength];
+  finish(digest);
+  if (replace) {
+    StoreDigest(result, digest, static_cast<int>(kLength));
+  } else {
+    result->Append(digest, static_cast<int>(kLength));
+  }
+  Wipe(digest, sizeof digest);
+}
+
 }  // namespace zyq::codec

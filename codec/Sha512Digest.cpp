@@ -111,19 +111,13 @@ void Sha512Digest::Finish(unsigned char* digest) {
 }
 
 void Sha512Digest::Final() {
-  unsigned char digest[kDigestLength];
-  Finish(digest);
-  result_.Append(digest, kDigestLength);
-  codec::Wipe(digest, sizeof digest);
+  codec::FinishInto<kDigestLength>(&result_, false, [this](unsigned char* d) { Finish(d); });
 }
 
 bool Sha512Digest::Compute(const void* data, std::size_t n) {
   Init();
   Update(data, n);
-  unsigned char digest[kDigestLength];
-  Finish(digest);
-  codec::StoreDigest(&result_, digest, kDigestLength);
-  codec::Wipe(digest, sizeof digest);
+  codec::FinishInto<kDigestLength>(&result_, true, [this](unsigned char* d) { Finish(d); });
   return true;
 }
 
