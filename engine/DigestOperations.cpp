@@ -1,6 +1,7 @@
 // The digest operations of SecurityEngine: Hash of a text and HashFile of a file's bytes, each
 // as upper-case hex with the engine's own MD5, SHA-1, SHA-256 or SHA-512.
 #include <bit>
+#include <cstdint>
 
 #include "codec/ByteBuffer.h"
 #include "codec/Md5Digest.h"
@@ -41,6 +42,44 @@ bool HashToHex(int32_t dwFlags, const void* data, size_t n, ByteBuffer* hex) {
   }
 }
 
+// HashFile reads the file in pieces of this size: large enough that the read calls cost nothing
+// beside the digest, small enough to stay in the cache; memory stays at one piece whatever the
+// size of the file.
+constexpr size_t kFileBlockSize = size_t{1} << 20;
+
+enum class FileDigestOutcome { kDone, kUnreadable, kNoMemory };
+
+// The digest of the file's bytes read in pieces, as upper-case hex. An empty file, one that is
+// not a regular file, and one that cannot be read to its end are unreadable.
+template <typename Digest>
+FileDigestOutcome FileDigestHex(const std::string& path, ByteBuffer* hex) {
+  Digest digest;
+  uint64_t total = 0;
+  const platform::SysError err = platform::CurrentFileSystem().ReadFileInBlocks(
+      path, kFileBlockSize, [&](const unsigned char* data, size_t n) {
+        digest.Update(data, n);
+        total += n;
+      });
+  if (err != platform::kErrorSuccess || total == 0) return FileDigestOutcome::kUnreadable;
+  digest.Final();
+  return hex->EncodeHex(digest.result().data(), digest.result().length())
+             ? FileDigestOutcome::kDone
+             : FileDigestOutcome::kNoMemory;
+}
+
+FileDigestOutcome FileToHex(int32_t dwFlags, const std::string& path, ByteBuffer* hex) {
+  switch (dwFlags & 7) {
+    case 1:
+      return FileDigestHex<Md5Digest>(path, hex);
+    case 3:
+      return FileDigestHex<Sha256Digest>(path, hex);
+    case 4:
+      return FileDigestHex<Sha512Digest>(path, hex);
+    default:
+      return FileDigestHex<Sha1Digest>(path, hex);
+  }
+}
+
 }  // namespace
 
 Bstr SecurityEngine::Hash(Bstr strPlainText, int32_t dwFlags) {
@@ -78,18 +117,20 @@ Bstr SecurityEngine::HashFile(Bstr strFileName, int32_t dwFlags) {
     Fail(result::kFileNotFound);
     return Bstr::FromAnsi("");
   }
-  // The whole file in memory; an empty or unreadable file (or a folder) is refused.
-  ByteBuffer content;
-  if (!content.LoadFromFile(path.c_str())) {
-    Fail(result::kFileUnreadable);
-    return Bstr::FromAnsi("");
-  }
+  // Read in pieces, so that a file of any size is hashed in the memory of one piece. An empty or
+  // unreadable file, a folder, a pipe or a device is refused.
   ByteBuffer hex;
-  if (!HashToHex(dwFlags, content.data(), content.size(), &hex)) {
-    Fail(result::kAllocationError);
-    return Bstr::FromAnsi("");
+  switch (FileToHex(dwFlags, path, &hex)) {
+    case FileDigestOutcome::kDone:
+      return Bstr::FromAnsi(hex.view());
+    case FileDigestOutcome::kUnreadable:
+      Fail(result::kFileUnreadable);
+      return Bstr::FromAnsi("");
+    case FileDigestOutcome::kNoMemory:
+      break;
   }
-  return Bstr::FromAnsi(hex.view());
+  Fail(result::kAllocationError);
+  return Bstr::FromAnsi("");
 }
 
 }  // namespace zyq

@@ -13,6 +13,8 @@
 // never a part, also when the process dies or the disk fills up during the write.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +40,18 @@ class FileSystem {
 
   // Reads the whole file into *bytes (replaced). ERROR_ACCESS_DENIED for a folder.
   virtual SysError ReadFile(std::string_view path, std::string* bytes) = 0;
+
+  // Receives the pieces of a file read by ReadFileInBlocks; the bytes are valid during the call.
+  using BlockSink = std::function<void(const unsigned char* data, size_t n)>;
+
+  // Reads a regular file from its first byte to its end and hands the bytes to `sink` in order,
+  // in pieces of blockSize bytes (the last one may be shorter; an empty file gives none), so
+  // that memory stays at one piece whatever the size of the file. ERROR_ACCESS_DENIED for a
+  // folder and for anything else that is not a regular file (a pipe or a device may never end);
+  // ERROR_INVALID_PARAMETER when blockSize is 0. A read error ends the reading with its code,
+  // after the pieces read before it were handed on.
+  virtual SysError ReadFileInBlocks(std::string_view path, size_t blockSize,
+                                    const BlockSink& sink) = 0;
 
   // Replaces (or creates) the file with bytes, atomically. An existing file keeps its
   // permission bits; a new one gets the usual ones (0666 less the umask). The folder must exist.
@@ -69,6 +83,10 @@ class FileSystemWrapper : public FileSystem {
   SysError CreateFolders(std::string_view path) override { return target_.CreateFolders(path); }
   SysError ReadFile(std::string_view path, std::string* bytes) override {
     return target_.ReadFile(path, bytes);
+  }
+  SysError ReadFileInBlocks(std::string_view path, size_t blockSize,
+                            const BlockSink& sink) override {
+    return target_.ReadFileInBlocks(path, blockSize, sink);
   }
   SysError WriteFileAtomic(std::string_view path, std::string_view bytes) override {
     return target_.WriteFileAtomic(path, bytes);
