@@ -1,0 +1,77 @@
+// Loading the library: every iteration starts bench_probe, a fresh process that dlopens
+// libZYQSecuritiesATL.so and makes its first call (the engine is constructed during the load),
+// or dlopens libcrypto and initialises it. The time is the probe's own, from before dlopen to
+// after the first call, so starting the process is not counted on either side.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/EngineBenchSupport.h"
+
+extern char** environ;
+
+namespace zyq::bench {
+namespace {
+
+// Runs the probe with the arguments; its printed nanoseconds, or -1.
+long long RunProbe(const std::vector<std::string>& arguments) {
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+  std::vector<char*> argv;
+  std::string probe = ZYQ_BENCH_PROBE;
+  argv.push_back(probe.data());
+  std::vector<std::string> copies = arguments;
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, probe.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeFds[1]);
+  std::string output;
+  char buffer[256];
+  ssize_t n;
+  while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) output.append(buffer, n);
+  ::close(pipeFds[0]);
+  if (spawned != 0) return -1;
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return std::atoll(output.c_str());
+}
+
+void Load(benchmark::State& state, const std::vector<std::string>& arguments) {
+  for (auto _ : state) {
+    const long long ns = RunProbe(arguments);
+    if (ns <= 0) {
+      state.SkipWithError("the probe failed");
+      break;
+    }
+    state.SetIterationTime(static_cast<double>(ns) / 1e9);
+  }
+}
+
+}  // namespace
+
+void RegisterLoadBenchmarks() {
+  benchmark::RegisterBenchmark("load/ours",
+                               [](benchmark::State& s) {
+                                 Load(s, {"load-ours", ZYQ_BENCH_LIBRARY});
+                               })
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("load/openssl",
+                               [](benchmark::State& s) { Load(s, {"load-openssl"}); })
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace zyq::bench

@@ -1,0 +1,249 @@
+// Signing an order for a user registered in register mode 3 (the stored password, no dialog):
+// SignPkcs7 and SignPkcs1 of one engine, signature after signature, beside the same work done
+// with OpenSSL directly: read the PKCS#12 file, parse it with the password, sign (CMS with
+// SHA-1 and a signing time, or RSA PKCS#1 v1.5 over SHA-1) and give the Base64 text.
+#include <openssl/bio.h>
+#include <openssl/cms.h>
+#include <openssl/evp.h>
+#include <openssl/pkcs12.h>
+#include <openssl/rsa.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bench/EngineBenchSupport.h"
+#include "engine/SecurityEngine.h"
+#include "platform/Bstr.h"
+#include "platform/Text.h"
+
+namespace zyq::bench {
+namespace {
+
+using platform::Bstr;
+
+constexpr int32_t kSignAnsiText = 0x800;
+constexpr int32_t kPkcs7SigningTime = 0x2000;
+constexpr int32_t kPkcs1Base64 = 0x100;
+constexpr int32_t kRegisterSilently = 3;
+
+template <typename T, void (*Free)(T*)>
+struct Deleter {
+  void operator()(T* p) const { Free(p); }
+};
+template <typename T, void (*Free)(T*)>
+using Owned = std::unique_ptr<T, Deleter<T, Free>>;
+using PkeyPtr = Owned<EVP_PKEY, EVP_PKEY_free>;
+using X509Ptr = Owned<X509, X509_free>;
+using P12Ptr = Owned<PKCS12, PKCS12_free>;
+using BioPtr = Owned<BIO, BIO_free_all>;
+using CmsPtr = Owned<CMS_ContentInfo, CMS_ContentInfo_free>;
+using MdCtxPtr = Owned<EVP_MD_CTX, EVP_MD_CTX_free>;
+void FreeCerts(STACK_OF(X509) * certs) {
+  sk_X509_pop_free(certs, X509_free);
+}
+using CertsPtr = Owned<STACK_OF(X509), FreeCerts>;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+std::string Base64(const std::vector<unsigned char>& bytes) {
+  std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+  const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), bytes.data(),
+                                static_cast<int>(bytes.size()));
+  out.resize(static_cast<size_t>(n));
+  return out;
+}
+
+// A certificate for key, issued by issuerKey under issuerName (self-signed when issuerCert is
+// null), valid from an hour ago for ten years.
+X509Ptr MakeCertificate(EVP_PKEY* key, const char* commonName, EVP_PKEY* issuerKey,
+                        X509* issuerCert, long serial) {
+  X509Ptr cert(X509_new());
+  X509_set_version(cert.get(), 2);
+  ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), serial);
+  X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600);
+  X509_gmtime_adj(X509_getm_notAfter(cert.get()), 10L * 365 * 24 * 3600);
+  X509_NAME* name = X509_get_subject_name(cert.get());
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
+                             reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0);
+  X509_set_issuer_name(cert.get(),
+                       issuerCert != nullptr ? X509_get_subject_name(issuerCert) : name);
+  X509_set_pubkey(cert.get(), key);
+  X509V3_CTX ctx;
+  X509V3_set_ctx(&ctx, issuerCert != nullptr ? issuerCert : cert.get(), cert.get(), nullptr,
+                 nullptr, 0);
+  const char* usage = issuerCert != nullptr ? "critical,digitalSignature,nonRepudiation"
+                                            : "critical,keyCertSign,cRLSign";
+  if (X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, NID_key_usage, usage)) {
+    X509_add_ext(cert.get(), ext, -1);
+    X509_EXTENSION_free(ext);
+  }
+  X509_sign(cert.get(), issuerKey, EVP_sha256());
+  return cert;
+}
+
+SigningUser MakeRegisteredUser() {
+  SigningUser user;
+  user.id = "A123456789";
+  user.password = "Bench#2024";
+  user.pfxPath = RunFolder() + "/home/" + user.id + ".pfx";
+  PkeyPtr caKey(EVP_RSA_gen(2048));
+  PkeyPtr userKey(EVP_RSA_gen(2048));
+  X509Ptr caCert = MakeCertificate(caKey.get(), "Bench Root CA", caKey.get(), nullptr, 1);
+  X509Ptr userCert =
+      MakeCertificate(userKey.get(), user.id.c_str(), caKey.get(), caCert.get(), 1001);
+  // OpenSSL's defaults: AES-256-CBC with PBKDF2 for the bags, an HMAC-SHA-256 MAC.
+  P12Ptr p12(PKCS12_create(user.password.c_str(), user.id.c_str(), userKey.get(), userCert.get(),
+                           nullptr, 0, 0, 0, 0, 0));
+  BioPtr out(BIO_new_file(user.pfxPath.c_str(), "wb"));
+  if (!p12 || !out || i2d_PKCS12_bio(out.get(), p12.get()) != 1) {
+    std::fprintf(stderr, "engine_bench: the PKCS#12 file could not be made\n");
+    std::exit(1);
+  }
+  out.reset();
+
+  SecurityEngine engine;
+  const size_t slash = user.pfxPath.rfind('/');
+  const int32_t code =
+      engine.RegisterPfx(Bstr::FromView(platform::Utf8ToWide(user.pfxPath.substr(0, slash))),
+                         Bstr::FromView(platform::Utf8ToWide(user.pfxPath.substr(slash + 1))),
+                         Bstr::FromAnsi(user.password), kRegisterSilently, 0, 0);
+  if (code != 0) {
+    std::fprintf(stderr, "engine_bench: RegisterPfx failed with %d\n", code);
+    std::exit(1);
+  }
+  return user;
+}
+
+struct Parsed {
+  PkeyPtr key;
+  X509Ptr cert;
+  CertsPtr ca;
+};
+
+// The OpenSSL road's first half, done for every signature: the file read and parsed.
+bool ParsePfx(const SigningUser& user, Parsed* out) {
+  const std::string file = ReadAll(user.pfxPath);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(file.data());
+  P12Ptr p12(d2i_PKCS12(nullptr, &p, static_cast<long>(file.size())));
+  if (!p12) return false;
+  EVP_PKEY* key = nullptr;
+  X509* cert = nullptr;
+  STACK_OF(X509)* ca = nullptr;
+  if (PKCS12_parse(p12.get(), user.password.c_str(), &key, &cert, &ca) != 1) return false;
+  out->key.reset(key);
+  out->cert.reset(cert);
+  out->ca.reset(ca);
+  return true;
+}
+
+std::string OpenSslPkcs7(const SigningUser& user) {
+  Parsed pfx;
+  if (!ParsePfx(user, &pfx)) return {};
+  BioPtr content(BIO_new_mem_buf(kOrderText, -1));
+  constexpr unsigned flags = CMS_BINARY | CMS_NOSMIMECAP;
+  CmsPtr cms(CMS_sign(nullptr, nullptr, nullptr, nullptr, flags | CMS_PARTIAL));
+  if (!cms ||
+      CMS_add1_signer(cms.get(), pfx.cert.get(), pfx.key.get(), EVP_sha1(), flags) == nullptr) {
+    return {};
+  }
+  if (CMS_final(cms.get(), content.get(), nullptr, flags) != 1) return {};
+  const int n = i2d_CMS_ContentInfo(cms.get(), nullptr);
+  if (n <= 0) return {};
+  std::vector<unsigned char> der(static_cast<size_t>(n));
+  unsigned char* p = der.data();
+  i2d_CMS_ContentInfo(cms.get(), &p);
+  return Base64(der);
+}
+
+std::string OpenSslPkcs1(const SigningUser& user) {
+  Parsed pfx;
+  if (!ParsePfx(user, &pfx)) return {};
+  MdCtxPtr ctx(EVP_MD_CTX_new());
+  if (EVP_DigestSignInit(ctx.get(), nullptr, EVP_sha1(), nullptr, pfx.key.get()) != 1) return {};
+  size_t length = 0;
+  const auto* text = reinterpret_cast<const unsigned char*>(kOrderText);
+  const size_t textLength = std::char_traits<char>::length(kOrderText);
+  if (EVP_DigestSign(ctx.get(), nullptr, &length, text, textLength) != 1) return {};
+  std::vector<unsigned char> signature(length);
+  if (EVP_DigestSign(ctx.get(), signature.data(), &length, text, textLength) != 1) return {};
+  signature.resize(length);
+  return Base64(signature);
+}
+
+enum class Kind { kPkcs7, kPkcs1 };
+
+void Ours(benchmark::State& state, Kind kind) {
+  const SigningUser& user = RegisteredUser();
+  SecurityEngine engine;
+  // A caller hands new argument strings to every call.
+  auto sign = [&] {
+    Bstr id = Bstr::FromAnsi(user.id);
+    Bstr text = Bstr::FromAnsi(kOrderText);
+    return kind == Kind::kPkcs7
+               ? engine.SignPkcs7(std::move(id), std::move(text), kSignAnsiText | kPkcs7SigningTime,
+                                  0)
+               : engine.SignPkcs1(std::move(id), std::move(text), kSignAnsiText | kPkcs1Base64, 0);
+  };
+  // The first signature of an engine reads the registration; the benchmark is the ones after.
+  if (sign().Empty() || engine.GetErrorCode() != 0) {
+    state.SkipWithError("the first signature failed");
+    return;
+  }
+  for (auto _ : state) {
+    Bstr signature = sign();
+    if (signature.Empty()) {
+      state.SkipWithError("signature failed");
+      break;
+    }
+    benchmark::DoNotOptimize(signature.View().data());
+  }
+}
+
+void OpenSsl(benchmark::State& state, Kind kind) {
+  const SigningUser& user = RegisteredUser();
+  for (auto _ : state) {
+    std::string signature = kind == Kind::kPkcs7 ? OpenSslPkcs7(user) : OpenSslPkcs1(user);
+    if (signature.empty()) {
+      state.SkipWithError("OpenSSL signature failed");
+      break;
+    }
+    benchmark::DoNotOptimize(signature.data());
+  }
+}
+
+}  // namespace
+
+const SigningUser& RegisteredUser() {
+  static const SigningUser user = MakeRegisteredUser();
+  return user;
+}
+
+void RegisterSigningBenchmarks() {
+  benchmark::RegisterBenchmark("sign-pkcs7/ours", [](benchmark::State& s) {
+    Ours(s, Kind::kPkcs7);
+  })->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("sign-pkcs7/openssl", [](benchmark::State& s) {
+    OpenSsl(s, Kind::kPkcs7);
+  })->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("sign-pkcs1/ours", [](benchmark::State& s) {
+    Ours(s, Kind::kPkcs1);
+  })->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("sign-pkcs1/openssl", [](benchmark::State& s) {
+    OpenSsl(s, Kind::kPkcs1);
+  })->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace zyq::bench
