@@ -139,6 +139,11 @@ int32_t CertStore::LoadPfx(std::string_view path, std::string_view password, int
   return store_result::kSuccess;
 }
 
+void CertStore::Share(const platform::CertStore& store) {
+  Close();
+  store_ = store;
+}
+
 std::optional<platform::KeyProvInfo> CertStore::GetKeyProvInfo(
     const platform::CertContext& context) {
   if (context.empty()) return std::nullopt;

@@ -42,6 +42,9 @@ class CertStore {
   // be read, or is empty), 5207 (not a PKCS#12 file) or 5208 (wrong password, or the import
   // failed); a failure leaves the store closed.
   int32_t LoadPfx(std::string_view path, std::string_view password, int32_t flags);
+  // Closes, then holds another handle of an open store of the port (one that an earlier
+  // LoadPfx made, kept by its caller); last error 0.
+  void Share(const platform::CertStore& store);
 
   // Chooses certificates of the held store (in the store's order) whose subject matches the
   // name filter (empty: every one), whose key usage covers keyUsage (when > 0), that are linked

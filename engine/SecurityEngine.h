@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "codec/ByteBuffer.h"
@@ -27,6 +28,7 @@ namespace zyq {
 using platform::Bstr;
 
 struct SigningCertificate;  // sign/SigningResolution.h
+struct LoadedSigningFile;   // sign/SigningResolution.h
 
 class SecurityEngine {
  public:
@@ -147,6 +149,9 @@ class SecurityEngine {
   std::string signingFolder_;
   std::string signingFileName_;
   SecretString signingPassword_;
+  // The signing file as the last signature opened it, used again while the file's bytes and the
+  // password stay the same (sign/SigningResolution.cpp).
+  std::shared_ptr<LoadedSigningFile> signingLoaded_;
   int32_t minPasswordLength_ = 0;
   int32_t maxPasswordLength_ = 0;
   platform::OsVersion osVersion_;

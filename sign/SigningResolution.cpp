@@ -6,11 +6,71 @@
 #include "engine/SecurityEngine.h"
 #include "host/HostFacts.h"
 #include "pfx/RegistrationRecord.h"
+#include "platform/CryptoKeys.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/Secret.h"
 #include "ui/CertFileLaunchers.h"
 
 namespace zyq {
+namespace {
+
+// Whether every key that the store's certificates link to is still the one the import left:
+// the container is there, holds the certificate's public key, and has the import's flags
+// (exportable, not user-protected). Anything else, such as a container deleted or a key
+// imported again with other flags, calls for a new import.
+bool KeysAsImported(const platform::CertStore& store) {
+  std::vector<platform::CertContext> certificates;
+  if (store.Enumerate(&certificates) != platform::kErrorSuccess) return false;
+  for (const platform::CertContext& certificate : certificates) {
+    const auto& link = certificate.keyLink();
+    if (!link) continue;
+    bool matches = false;
+    if (platform::PublicKeyMatches(*link, certificate.cert().subjectPublicKeyInfo, &matches) !=
+            platform::kErrorSuccess ||
+        !matches) {
+      return false;
+    }
+    std::unique_ptr<platform::KeyContext> context;
+    platform::KeyPairInfo info;
+    if (platform::AcquireKeyContext(*link, &context) != platform::kErrorSuccess ||
+        context->GetKeyInfo(link->keySpec, &info) != platform::kErrorSuccess ||
+        info.flags != platform::kCryptExportable) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Opens the signing file into *store as LoadPfx does (same codes), using the store of the last
+// signature when the file still holds the bytes it was made from (*loaded keeps it).
+int32_t OpenSigningFile(const std::string& path, const SecretString& password,
+                        std::shared_ptr<LoadedSigningFile>* loaded, CertStore* store) {
+  std::string bytes;
+  const bool read = platform::CurrentFileSystem().ReadFile(path, &bytes) == platform::kErrorSuccess;
+  const std::shared_ptr<LoadedSigningFile> last = *loaded;
+  if (read && last && last->path == path && last->bytes == bytes &&
+      last->password.str() == password.str() && KeysAsImported(last->store)) {
+    store->Share(last->store);
+    return 0;
+  }
+  loaded->reset();
+  if (int32_t code = store->LoadPfx(path, password.str(), 0)) return code;
+  // Kept only when the file did not change while it was being opened.
+  std::string after;
+  if (read && platform::CurrentFileSystem().ReadFile(path, &after) == platform::kErrorSuccess &&
+      after == bytes) {
+    auto kept = std::make_shared<LoadedSigningFile>();
+    kept->path = path;
+    kept->bytes = std::move(bytes);
+    kept->password = password;
+    kept->store = store->store();
+    *loaded = std::move(kept);
+  }
+  return 0;
+}
+
+}  // namespace
 
 void SecurityEngine::ForgetSigningCache() {
   signingUserId_.clear();
@@ -18,6 +78,7 @@ void SecurityEngine::ForgetSigningCache() {
   signingFolder_.clear();
   signingFileName_.clear();
   signingPassword_.Clear();
+  signingLoaded_.reset();
 }
 
 bool SecurityEngine::ResolveSigningCertificate(const std::string& id, int32_t dwKeyUsage,
@@ -58,7 +119,7 @@ bool SecurityEngine::ResolveSigningCertificate(const std::string& id, int32_t dw
         registerFile = true;
       } else {
         CertStore check;
-        if (int32_t code = check.LoadPfx(record.path, password.str(), 0)) {
+        if (int32_t code = OpenSigningFile(record.path, password, &signingLoaded_, &check)) {
           if (silent) {
             ForgetSigningCache();
             Fail(code, check.lastError());
@@ -96,7 +157,7 @@ bool SecurityEngine::ResolveSigningCertificate(const std::string& id, int32_t dw
   }
 
   const std::string path = platform::JoinPath(signingFolder_, signingFileName_);
-  if (int32_t code = out->store.LoadPfx(path, signingPassword_.str(), 0)) {
+  if (int32_t code = OpenSigningFile(path, signingPassword_, &signingLoaded_, &out->store)) {
     ForgetSigningCache();
     Fail(code, out->store.lastError());
     return false;

@@ -9,14 +9,29 @@
 // user had to choose it.
 #pragma once
 
+#include <string>
+
 #include "cert/CertStore.h"
 #include "platform/CertStores.h"
+#include "platform/Secret.h"
 
 namespace zyq {
 
 struct SigningCertificate {
   CertStore store;
   platform::CertContext certificate;
+};
+
+// A signing file as a signature opened it: the file's bytes, the password, and the store that
+// LoadPfx made of them (the certificates, linked to the keys the import placed in containers).
+// A later signature that reads the same bytes and is given the same password uses the store
+// again, as long as the keys are still in their containers as the import left them, instead of
+// checking the password, decrypting and importing the same file anew.
+struct LoadedSigningFile {
+  std::string path;
+  std::string bytes;
+  SecretString password;
+  platform::CertStore store;
 };
 
 // The filter and search flags of the resolution's certificate search: the subject common name

@@ -1,17 +1,26 @@
 // A trading program signs every order: many signatures in register mode 3 must not leave a
 // trace in the user's state. After the first signature (which may settle what the registration
 // left), the state folder keeps its size and the providers keep their key containers.
+//
+// Signatures after the first use the file as the engine opened it while its bytes stay the
+// same; a file replaced, a key container deleted or a key imported again with other flags make
+// the engine open the file anew, as the first signature did.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "codec/ByteBuffer.h"
 #include "engine/SecurityEngine.h"
 #include "platform/CryptoKeys.h"
+#include "platform/FileSystem.h"
+#include "platform/Pkcs12.h"
 #include "platform/Providers.h"
+#include "platform/TestAuthority.h"
 #include "platform/Text.h"
 #include "tests/registration/PfxFiles.h"
 #include "tests/support/TestEnvironment.h"
@@ -71,6 +80,7 @@ std::vector<std::string> KeyContainers() {
 TEST(RepeatedSigningTest, ManySignaturesLeaveTheStateAsTheFirstLeftIt) {
   const test::UserPfx pfx = test::MakeUserPfx({.commonName = "A523456789"});
   ASSERT_FALSE(pfx.path.empty());
+  const size_t containersBefore = KeyContainers().size();
   SecurityEngine engine;
   ASSERT_EQ(engine.RegisterPfx(Bstr::FromView(test::U16(pfx.folder)),
                                Bstr::FromView(test::U16(pfx.fileName)), Bstr::FromAnsi("pass1234"),
@@ -88,7 +98,8 @@ TEST(RepeatedSigningTest, ManySignaturesLeaveTheStateAsTheFirstLeftIt) {
   const auto filesAfterFirst = StateFiles();
   const auto containersAfterFirst = KeyContainers();
   ASSERT_FALSE(filesAfterFirst.empty());
-  ASSERT_EQ(containersAfterFirst.size(), 1u) << "the registered file's key, in one container";
+  ASSERT_EQ(containersAfterFirst.size(), containersBefore + 1)
+      << "the registered file's key, in one container";
 
   int failures = 0;
   for (int i = 2; i < kSignatures; ++i) {
@@ -103,6 +114,136 @@ TEST(RepeatedSigningTest, ManySignaturesLeaveTheStateAsTheFirstLeftIt) {
 
   EXPECT_EQ(StateFiles(), filesAfterFirst);
   EXPECT_EQ(KeyContainers(), containersAfterFirst);
+}
+
+// Counts the whole-file reads of one path.
+class CountingFileSystem : public platform::FileSystemWrapper {
+ public:
+  explicit CountingFileSystem(std::string path)
+      : FileSystemWrapper(platform::DefaultFileSystem()), path_(std::move(path)) {
+    platform::SetFileSystemForTesting(this);
+  }
+  ~CountingFileSystem() override { platform::SetFileSystemForTesting(nullptr); }
+  platform::SysError ReadFile(std::string_view path, std::string* bytes) override {
+    if (path == path_) ++reads;
+    return target().ReadFile(path, bytes);
+  }
+  std::atomic<int> reads{0};
+
+ private:
+  std::string path_;
+};
+
+std::vector<uint8_t> Base64Bytes(const Bstr& text) {
+  ByteBuffer buffer;
+  if (!buffer.DecodeBase64(text.ToAnsi().c_str())) return {};
+  return std::vector<uint8_t>(buffer.data(), buffer.data() + buffer.size());
+}
+
+// The DER bytes of a PEM certificate file.
+std::vector<uint8_t> CertificateDer(const std::string& pemPath) {
+  const std::string der = pemPath + ".der";
+  if (test::OpenSsl("x509 -in '" + pemPath + "' -outform DER -out '" + der + "'") != 0) return {};
+  const std::string bytes = test::ReadFile(der);
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+class SigningFileReuseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    pfx_ = test::MakeUserPfx({.commonName = "A623456789"});
+    ASSERT_FALSE(pfx_.path.empty());
+    ASSERT_EQ(engine_.RegisterPfx(Bstr::FromView(test::U16(pfx_.folder)),
+                                  Bstr::FromView(test::U16(pfx_.fileName)),
+                                  Bstr::FromAnsi("pass1234"), 3, 0, 0),
+              0);
+    // The file the registration points at (its copy in the default certificate folder).
+    ASSERT_EQ(engine_.QueryUserInfo(Bstr::FromAnsi("A623456789")), 0);
+    registered_ =
+        engine_.GetRegisterPfxFilePath().ToAnsi() + "/" + engine_.GetRegisterPfxFileName().ToAnsi();
+    registeredUtf8_ = platform::AnsiToUtf8(registered_);
+    ASSERT_TRUE(std::filesystem::exists(registeredUtf8_)) << registeredUtf8_;
+  }
+  // A PKCS#1 signature over "order"; the signer certificate (DER), and whether the signature
+  // verifies with it. Empty when the signature failed.
+  std::vector<uint8_t> SignAndCheck() {
+    const Bstr signature = engine_.SignPkcs1(Bstr::FromAnsi("A623456789"), Bstr::FromAnsi("order"),
+                                             kSignAnsiText | kPkcs1Base64, 0);
+    if (signature.Empty() || engine_.GetErrorCode() != 0) return {};
+    const std::vector<uint8_t> signer = Base64Bytes(engine_.GetRtnCert());
+    const std::vector<uint8_t> value = Base64Bytes(signature);  // most significant byte first
+    const std::string content = "order";
+    bool valid = false;
+    EXPECT_EQ(
+        platform::VerifyPkcs1Signature(
+            signer, platform::kCalgSha1,
+            platform::ByteView(reinterpret_cast<const uint8_t*>(content.data()), content.size()),
+            value, &valid),
+        platform::kErrorSuccess);
+    EXPECT_TRUE(valid) << "the signature does not verify with the returned certificate";
+    return signer;
+  }
+
+  test::UserPfx pfx_;
+  SecurityEngine engine_;
+  std::string registered_;      // ANSI, as the engine reads it
+  std::string registeredUtf8_;  // as the system names it
+};
+
+TEST_F(SigningFileReuseTest, UnchangedFileIsReadOnceForEachSignature) {
+  ASSERT_FALSE(SignAndCheck().empty());
+  CountingFileSystem counting(registered_);
+  for (int i = 0; i < 5; ++i) ASSERT_FALSE(SignAndCheck().empty()) << i;
+  // One read to see that the bytes are the ones opened before; no new opening and import.
+  EXPECT_EQ(counting.reads.load(), 5);
+}
+
+TEST_F(SigningFileReuseTest, ReplacedFileSignsWithItsNewKey) {
+  const std::vector<uint8_t> first = SignAndCheck();
+  ASSERT_EQ(first, CertificateDer(pfx_.certPem));
+  const test::UserPfx renewed = test::MakeUserPfx({.commonName = "A623456789"});
+  ASSERT_FALSE(renewed.path.empty());
+  std::filesystem::copy_file(renewed.path, registeredUtf8_,
+                             std::filesystem::copy_options::overwrite_existing);
+  const std::vector<uint8_t> second = SignAndCheck();
+  EXPECT_EQ(second, CertificateDer(renewed.certPem));
+  EXPECT_NE(second, first);
+}
+
+TEST_F(SigningFileReuseTest, DeletedKeyContainerIsImportedAgain) {
+  ASSERT_FALSE(SignAndCheck().empty());
+  const size_t containers = KeyContainers().size();
+  // The container of the signing key: the one the returned certificate's key is in.
+  const std::vector<uint8_t> signer = SignAndCheck();
+  platform::CertContext context;
+  ASSERT_EQ(platform::CertContext::FromEncoded(signer, &context), platform::kErrorSuccess);
+  platform::KeyProvInfo link;
+  ASSERT_EQ(platform::FindKeyByPublicKey(context.cert().subjectPublicKeyInfo, nullptr, &link),
+            platform::kErrorSuccess);
+  std::unique_ptr<platform::KeyContext> none;
+  ASSERT_EQ(platform::AcquireKeyContext(link.containerName, link.providerName, link.providerType,
+                                        platform::kCryptDeleteKeyset, &none),
+            platform::kErrorSuccess);
+  EXPECT_EQ(KeyContainers().size(), containers - 1);
+  EXPECT_EQ(SignAndCheck(), signer);
+  EXPECT_EQ(KeyContainers().size(), containers);
+}
+
+TEST_F(SigningFileReuseTest, KeyImportedAgainAsProtectedIsImportedAsTheSignatureNeedsIt) {
+  ASSERT_FALSE(SignAndCheck().empty());
+  const size_t containers = KeyContainers().size();
+  // Another program imports the same file with a user-protected key: the same container now
+  // asks the user at every use. The signature imports the file again, as it always did, and
+  // signs without a question (none could be answered here).
+  const std::string file = test::ReadFile(registeredUtf8_);
+  platform::CertStore imported;
+  ASSERT_EQ(platform::ImportPfx(
+                platform::ByteView(reinterpret_cast<const uint8_t*>(file.data()), file.size()),
+                std::u16string_view(u"pass1234"),
+                platform::kPfxExportable | platform::kPfxUserProtected, &imported),
+            platform::kErrorSuccess);
+  EXPECT_FALSE(SignAndCheck().empty());
+  EXPECT_EQ(KeyContainers().size(), containers);
 }
 
 }  // namespace
