@@ -9,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-#include "codec/Wipe.h"
+#include "platform/Secret.h"
 #include "platform/Text.h"
 
 namespace zyq {
@@ -27,7 +27,7 @@ unsigned char* ObtainStorage(std::int32_t capacity) {
 
 void ReturnStorage(unsigned char* storage, std::int32_t used) {
   if (storage == nullptr) return;
-  codec::Wipe(storage, static_cast<std::size_t>(used));
+  SecureWipe(storage, static_cast<std::size_t>(used));
   std::free(storage);
 }
 
@@ -84,7 +84,7 @@ bool ByteBuffer::Allocate(int n) {
   if (n > 0 && data_ != nullptr && Reusable(capacity_, n)) {
     // Emptying and refilling with zeros, without giving the storage back: only the old content
     // can be non-zero.
-    codec::Wipe(data_, static_cast<std::size_t>(length_));
+    SecureWipe(data_, static_cast<std::size_t>(length_));
     length_ = n;
     return true;
   }
@@ -164,7 +164,7 @@ bool ByteBuffer::LoadFromFile(const char* path) {
 unsigned char* ByteBuffer::ResetForWrite(int n) {
   if (n > 0 && data_ != nullptr && Reusable(capacity_, n)) {
     // The caller overwrites the first n bytes; wipe what lies beyond them of the old content.
-    if (length_ > n) codec::Wipe(data_ + n, static_cast<std::size_t>(length_ - n));
+    if (length_ > n) SecureWipe(data_ + n, static_cast<std::size_t>(length_ - n));
     length_ = n;
     return data_;
   }

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "codec/DesCore.h"
-#include "codec/Wipe.h"
+#include "platform/Secret.h"
 
 namespace zyq {
 namespace {
@@ -12,7 +12,7 @@ namespace {
 struct Schedules {
   codec::DesKeySchedule stage[3];
   int stages = 1;
-  ~Schedules() { codec::Wipe(stage, sizeof stage); }
+  ~Schedules() { SecureWipe(stage, sizeof stage); }
 };
 
 // Builds the schedules for the direction of the call. Triple DES encrypts with K1 forward, K2
@@ -85,7 +85,7 @@ bool DesCipher::Encrypt(const void* data, int n) {
   std::memset(last + rest, 8 - rest, static_cast<std::size_t>(8 - rest));
   codec::DesCbcEncrypt(schedules.stage, schedules.stages, chain, last,
                        out + 8 * static_cast<std::size_t>(whole), 1);
-  codec::Wipe(last, sizeof last);
+  SecureWipe(last, sizeof last);
   return true;
 }
 

@@ -8,7 +8,7 @@
 
 #include "codec/ByteBuffer.h"
 #include "codec/ByteOrder.h"
-#include "codec/Wipe.h"
+#include "platform/Secret.h"
 
 namespace zyq::codec {
 
@@ -79,7 +79,7 @@ class BlockStream {
   }
 
   void Wipe() {
-    codec::Wipe(block_, sizeof block_);
+    SecureWipe(block_, sizeof block_);
     total_ = 0;
     fill_ = 0;
   }
@@ -113,7 +113,7 @@ void FinishInto(ByteBuffer* result, bool replace, Finish&& finish) {
   } else {
     result->Append(digest, static_cast<int>(kLength));
   }
-  Wipe(digest, sizeof digest);
+  SecureWipe(digest, sizeof digest);
 }
 
 }  // namespace zyq::codec

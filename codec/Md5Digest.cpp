@@ -118,7 +118,7 @@ void Md5Compress(std::uint32_t state[4], const unsigned char* blocks, std::size_
 }  // namespace codec
 
 Md5Digest::~Md5Digest() {
-  codec::Wipe(state_, sizeof state_);
+  SecureWipe(state_, sizeof state_);
   stream_.Wipe();
 }
 

@@ -93,7 +93,7 @@ void Sha1Compress(std::uint32_t state[5], const unsigned char* blocks, std::size
 }  // namespace codec
 
 Sha1Digest::~Sha1Digest() {
-  codec::Wipe(state_, sizeof state_);
+  SecureWipe(state_, sizeof state_);
   stream_.Wipe();
 }
 

@@ -81,7 +81,7 @@ void Sha256Compress(std::uint32_t state[8], const unsigned char* blocks, std::si
 }  // namespace codec
 
 Sha256Digest::~Sha256Digest() {
-  codec::Wipe(state_, sizeof state_);
+  SecureWipe(state_, sizeof state_);
   stream_.Wipe();
 }
 

@@ -83,7 +83,7 @@ void Sha512Compress(std::uint64_t state[8], const unsigned char* blocks, std::si
 }  // namespace codec
 
 Sha512Digest::~Sha512Digest() {
-  codec::Wipe(state_, sizeof state_);
+  SecureWipe(state_, sizeof state_);
   stream_.Wipe();
 }
 
