@@ -78,7 +78,10 @@ def load_runs(path):
     for r in benchmarks:
         if r.get("run_type") == "aggregate" or r.get("error_occurred"):
             continue
-        runs.setdefault(r["run_name"], []).append(r)
+        # Options of a benchmark follow its name: "/manual_time", "/min_time:4.000".
+        parts = r["run_name"].split("/")
+        name = "/".join(p for p in parts if p != "manual_time" and ":" not in p)
+        runs.setdefault(name, []).append(r)
     return runs
 
 
@@ -211,6 +214,8 @@ saw the same load on a shared machine. Every figure below is the median of the r
 - Loading: a fresh process each time; from before `dlopen` to after the first call, our library
   (which constructs the engine while loading, and brings in libcrypto, SQLite and the dialog
   toolkit) against `dlopen` of libcrypto and `OPENSSL_init_crypto`.
+
+What the figures show and what limits them (the profiles behind them): `bench/README.md`.
 
 ## Results
 

@@ -6,7 +6,8 @@
 #
 # Environment: ZYQ_BENCH_BUILD (build folder, default build-bench; an existing folder keeps its
 # configuration), ZYQ_BENCH_REPETITIONS (default 5), ZYQ_BENCH_FILE_MIB (size of the file for
-# HashFile, default 1024).
+# HashFile, default 1024), ZYQ_BENCH_KEEP (a folder that receives the JSON results, so that
+# bench/report.py can be run on them again).
 #
 # The engine's state and the large file live in a temporary folder under /tmp that is removed
 # at the end; the user's own state is never touched.
@@ -63,11 +64,16 @@ compiler=$(grep -m1 '^CMAKE_CXX_COMPILER:' "$build/CMakeCache.txt" | cut -d= -f2
 build_type=$(grep -m1 '^CMAKE_BUILD_TYPE:' "$build/CMakeCache.txt" | cut -d= -f2)
 {
   echo "CPU: $cpu ($(nproc) cores seen; features: ${features% })"
-  echo "Compiler: $("$compiler" --version | head -1), build type $build_type"
+  echo "Compiler: $(basename "$(readlink -f "$(command -v "$compiler")")") ($("$compiler" --version | head -1)), build type $build_type"
   echo "OpenSSL: $(openssl version)"
   echo "Google Benchmark: $(dpkg-query -W -f='${Version}' libbenchmark-dev 2>/dev/null || echo unknown)"
   echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'), load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 } >"$work/machine.txt"
+
+if [[ -n "${ZYQ_BENCH_KEEP:-}" ]]; then
+  mkdir -p "$ZYQ_BENCH_KEEP"
+  cp "$work/codec.json" "$work/engine.json" "$work/rss.jsonl" "$work/machine.txt" "$ZYQ_BENCH_KEEP/"
+fi
 
 out=()
 [[ $write == 1 ]] && out=(--out "$root/docs/performance.md")
