@@ -5,6 +5,7 @@
 
 #include "cert/CertificateWrapper.h"
 #include "cert/NameComponents.h"
+#include "cert/WidePassword.h"
 #include "platform/Certificates.h"
 #include "platform/FileSystem.h"
 #include "platform/Pkcs12.h"
@@ -13,19 +14,6 @@
 
 namespace zyq {
 namespace {
-
-// A wide password that is wiped when it goes out of scope.
-class WidePassword {
- public:
-  explicit WidePassword(std::string_view ansi) : text_(platform::AnsiToWide(ansi)) {}
-  ~WidePassword() { SecureWipe(text_.data(), text_.capacity() * sizeof(char16_t)); }
-  WidePassword(const WidePassword&) = delete;
-  WidePassword& operator=(const WidePassword&) = delete;
-  std::u16string_view view() const { return text_; }
-
- private:
-  std::u16string text_;
-};
 
 // CertVerifyTimeValidity: -1 before NotBefore, 1 after NotAfter, 0 within.
 int TimeValidity(const platform::DecodedCertificate& cert, platform::FileTime now) {

@@ -124,6 +124,9 @@ class SecurityEngine {
   }
 
   // --- Registration and signing steps shared by several operations ---
+  // A PKCS#12 file named by folder, file name and password; when any of them is empty the
+  // register dialog asks for all three (pfx/PfxFileInfo.cpp). 0, or the dialog's result code.
+  int32_t CompletePfxFileInfo(std::string& folder, std::string& fileName, SecretString& password);
   // Registers the PKCS#12 file that the user signed with (pfx/Registration.cpp).
   int32_t RegisterFromSigning(const std::string& folder, const std::string& fileName,
                               const SecretString& password, int32_t mode);

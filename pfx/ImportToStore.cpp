@@ -11,8 +11,6 @@
 #include "platform/CryptoKeys.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
-#include "ui/CertFileLaunchers.h"
-#include "ui/DialogResults.h"
 
 namespace zyq {
 
@@ -24,11 +22,7 @@ int32_t SecurityEngine::ImportPfxToIE(Bstr strPfxPath, Bstr strPfxName, Bstr str
   SecretString password(strPasswd.ToAnsi());
   strPasswd.Wipe();
 
-  if (folder.empty() || fileName.empty() || password.empty()) {
-    const int code =
-        ui::PromptRegisterInfo(folder, fileName, password, minPasswordLength_, maxPasswordLength_);
-    if (code != ui::kDialogOk) return Fail(code);
-  }
+  if (int32_t code = CompletePfxFileInfo(folder, fileName, password)) return Fail(code);
   const std::string path = platform::JoinPath(folder, fileName);
   if (!platform::CurrentFileSystem().Exists(path)) return Fail(result::kFileNotFound);
 

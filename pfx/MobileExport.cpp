@@ -13,8 +13,6 @@
 #include "platform/CryptoKeys.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
-#include "ui/CertFileLaunchers.h"
-#include "ui/DialogResults.h"
 
 namespace zyq {
 namespace {
@@ -47,13 +45,9 @@ Bstr SecurityEngine::ExportMobileFromPfx(Bstr strPfxPath, Bstr strPfxName, Bstr 
   SecretString password(strPasswd.ToAnsi());
   strPasswd.Wipe();
 
-  if (folder.empty() || fileName.empty() || password.empty()) {
-    const int code =
-        ui::PromptRegisterInfo(folder, fileName, password, minPasswordLength_, maxPasswordLength_);
-    if (code != ui::kDialogOk) {
-      Fail(code);
-      return Bstr::FromAnsi("");
-    }
+  if (int32_t code = CompletePfxFileInfo(folder, fileName, password)) {
+    Fail(code);
+    return Bstr::FromAnsi("");
   }
   const std::string path = platform::JoinPath(folder, fileName);
   if (!platform::CurrentFileSystem().Exists(path)) {

@@ -89,12 +89,7 @@ int32_t SecurityEngine::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPa
 
   std::string folder = strPfxPath.ToAnsi();
   std::string fileName = strPfxName.ToAnsi();
-  if (folder.empty() || fileName.empty() || password.empty()) {
-    if (int32_t code = ui::PromptRegisterInfo(folder, fileName, password, minPasswordLength_,
-                                              maxPasswordLength_)) {
-      return Fail(code);
-    }
-  }
+  if (int32_t code = CompletePfxFileInfo(folder, fileName, password)) return Fail(code);
   const std::string source = platform::JoinPath(folder, fileName);
   if (!files.Exists(source)) return Fail(result::kFileNotFound);
 
