@@ -38,7 +38,9 @@ class FileSystem {
   // when a file stands in the way; ERROR_BAD_PATHNAME (161) for the empty path.
   virtual SysError CreateFolders(std::string_view path) = 0;
 
-  // Reads the whole file into *bytes (replaced). ERROR_ACCESS_DENIED for a folder.
+  // Reads the whole file into *bytes (replaced). ERROR_ACCESS_DENIED for a folder and for
+  // anything else that is not a regular file (a device, a named pipe), whose reading would not
+  // end or would wait.
   virtual SysError ReadFile(std::string_view path, std::string* bytes) = 0;
 
   // Receives the pieces of a file read by ReadFileInBlocks; the bytes are valid during the call.

@@ -140,14 +140,16 @@ class PosixFileSystem final : public FileSystem {
   SysError ReadFile(std::string_view path, std::string* bytes) override {
     if (path.empty()) return kErrorPathNotFound;
     const std::string os = ToOs(path);
-    Fd fd(::open(os.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: opening a named pipe must not wait for a writer. Only regular files are
+    // read: a device such as /dev/zero or a pipe has no end, a folder no bytes.
+    Fd fd(::open(os.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) return ErrorForPath(errno, os);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return ErrnoToSysError(errno);
-    if (S_ISDIR(st.st_mode)) return kErrorAccessDenied;
+    if (!S_ISREG(st.st_mode)) return kErrorAccessDenied;
     try {
       std::string out;
-      if (S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
+      if (st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
       char buffer[65536];
       while (true) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
