@@ -78,7 +78,9 @@ int RunSequence(const std::vector<std::string>& words) {
         shown += (a ? ", " : "") + std::to_string(arg.integer);
       } else {
         if (words[i] != "@null") arg.text = zyq::platform::Utf8ToWide(words[i]);
-        shown += (a ? ", " : "") + Quote(arg.text);
+        // Passwords are never echoed: the output ends up in terminals and logs.
+        const bool secret = op->argNames[a].find("Pass") != std::string_view::npos;
+        shown += (a ? ", " : "") + (secret && arg.text ? std::string("***") : Quote(arg.text));
       }
       args.push_back(std::move(arg));
     }

@@ -127,34 +127,41 @@ int32_t ReadRegistrationRecord(std::string_view id, RegistrationRecord* record) 
 int32_t WriteRegistrationRecord(std::string_view path, std::span<const unsigned char> password,
                                 std::string_view id, int32_t mode) {
   platform::Registry& registry = platform::CurrentRegistry();
-  platform::RegistryKey key;
-  if (registry.CreateKey(platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser),
-                         RecordKeyPath(id), &key) != platform::kErrorSuccess) {
-    return result::kAccessDenied;
-  }
-  if (!path.empty()) {
-    registry.SetValue(key, kValuePfxFileName, platform::kRegSz, path);
-  } else {
-    registry.DeleteValue(key, kValuePfxFileName);
-  }
-  if (!password.empty()) {
-    registry.SetValue(
-        key, kValuePfxPassword, platform::kRegBinary,
-        std::string_view(reinterpret_cast<const char*>(password.data()), password.size()));
-  } else {
-    registry.DeleteValue(key, kValuePfxPassword);
-  }
-  if (mode > 0) {
-    const uint32_t value = static_cast<uint32_t>(mode);
-    const unsigned char bytes[4] = {
-        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-    registry.SetValue(key, kValueRegisterMode, platform::kRegDword,
-                      std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
-  } else {
-    registry.DeleteValue(key, kValueRegisterMode);
-  }
-  return result::kSuccess;
+  // A value that need not be there may already be missing.
+  auto removed = [](platform::SysError error) {
+    return error == platform::kErrorFileNotFound ? platform::kErrorSuccess : error;
+  };
+  // The key and its three values change together: a process that dies part way, or a value
+  // that cannot be written, leaves the record as it was, never part old and part new.
+  const platform::SysError error = registry.Atomically([&]() -> platform::SysError {
+    platform::RegistryKey key;
+    if (platform::SysError e =
+            registry.CreateKey(platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser),
+                               RecordKeyPath(id), &key)) {
+      return e;
+    }
+    platform::SysError e = !path.empty()
+                               ? registry.SetValue(key, kValuePfxFileName, platform::kRegSz, path)
+                               : removed(registry.DeleteValue(key, kValuePfxFileName));
+    if (e != platform::kErrorSuccess) return e;
+    e = !password.empty()
+            ? registry.SetValue(
+                  key, kValuePfxPassword, platform::kRegBinary,
+                  std::string_view(reinterpret_cast<const char*>(password.data()), password.size()))
+            : removed(registry.DeleteValue(key, kValuePfxPassword));
+    if (e != platform::kErrorSuccess) return e;
+    if (mode > 0) {
+      const uint32_t value = static_cast<uint32_t>(mode);
+      const unsigned char bytes[4] = {
+          static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+          static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+      return registry.SetValue(
+          key, kValueRegisterMode, platform::kRegDword,
+          std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
+    }
+    return removed(registry.DeleteValue(key, kValueRegisterMode));
+  });
+  return error == platform::kErrorSuccess ? result::kSuccess : result::kAccessDenied;
 }
 
 int32_t MakeProbeName(std::string* name) {

@@ -79,8 +79,8 @@ bool DecryptRecordPassword(std::string_view id, const ByteBuffer& ciphertext,
 int32_t ReadRegistrationRecord(std::string_view id, RegistrationRecord* record);
 
 // Creates or opens the user's key and writes the three values (each deleted when it would be
-// empty: no path, no password bytes, mode <= 0). 0, or 5906 when the key cannot be created or
-// opened. Failures of the single values are not reported.
+// empty: no path, no password bytes, mode <= 0), all in one step. 0, or 5906 when the key or a
+// value cannot be written; the record is then as it was.
 int32_t WriteRegistrationRecord(std::string_view path, std::span<const unsigned char> password,
                                 std::string_view id, int32_t mode);
 

@@ -28,6 +28,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -128,6 +129,11 @@ class Registry {
 
   // The key's values in the order they were first created.
   virtual SysError EnumValues(const RegistryKey& key, std::vector<RegistryValueEntry>* values) = 0;
+
+  // Runs body so that the changes it makes through this registry take effect together or not at
+  // all, also when the process dies part way: when body returns an error, none of its changes
+  // stay and the error is returned. Calls made inside body join it. The default only runs body.
+  virtual SysError Atomically(const std::function<SysError()>& body) { return body(); }
 };
 
 // Forwards every call to another registry: the base for test registries that change one
@@ -167,6 +173,9 @@ class RegistryWrapper : public Registry {
   }
   SysError EnumValues(const RegistryKey& key, std::vector<RegistryValueEntry>* values) override {
     return target_.EnumValues(key, values);
+  }
+  SysError Atomically(const std::function<SysError()>& body) override {
+    return target_.Atomically(body);
   }
 
  private:

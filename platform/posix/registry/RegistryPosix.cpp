@@ -301,6 +301,13 @@ class StateRegistry final : public Registry {
     return err;
   }
 
+  // One transaction of the state database around body; the writes inside join it.
+  SysError Atomically(const std::function<SysError()>& body) override {
+    StateDatabase* db = nullptr;
+    if (SysError err = OpenRegistryDatabase(&db); err != kErrorSuccess) return err;
+    return db->Transaction(body);
+  }
+
  private:
   template <typename Body>
   static SysError Read(Body&& body) {
