@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <ostream>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -99,6 +100,11 @@ struct Param {
   const char* frontEnd;
   ArgClass argClass;
 };
+
+// Shown in the test's name instead of the parameter's bytes.
+void PrintTo(const Param& p, std::ostream* os) {
+  *os << p.frontEnd << " front-end, " << ClassName(p.argClass) << " arguments";
+}
 
 class SweepTest : public testing::TestWithParam<Param> {};
 
