@@ -21,7 +21,11 @@ inline void SecureWipe(void* data, size_t n) {
 class SecretString {
  public:
   SecretString() = default;
-  explicit SecretString(std::string value) : value_(std::move(value)) {}
+  // A short text is copied out of the argument's own buffer, not taken over: that copy left
+  // behind is wiped too.
+  explicit SecretString(std::string value) : value_(std::move(value)) {
+    SecureWipe(value.data(), value.capacity());
+  }
   SecretString(const SecretString& other) : value_(other.value_) {}
   SecretString& operator=(const SecretString& other) {
     if (this != &other) {
