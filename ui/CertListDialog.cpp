@@ -1,9 +1,8 @@
 #include "ui/CertListDialog.h"
 
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include <string_view>
 
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "ui/DialogIds.h"
 #include "ui/DialogResults.h"
@@ -52,15 +51,13 @@ std::optional<std::string> CertListDialog::WriteViewerFile(int row) const {
   if (row < 0 || row >= static_cast<int>(candidates_.size())) return std::nullopt;
   const std::vector<unsigned char>& der = candidates_[static_cast<size_t>(row)].der;
   const std::string path = JoinFolderAndFile(TemporaryFolder(), "temp.cer");
-  // A link left in a shared temporary folder must not redirect the write to another file:
-  // replace the link, never what it points to.
-  std::error_code error;
-  if (std::filesystem::is_symlink(path, error)) std::filesystem::remove(path, error);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(der.data()), static_cast<std::streamsize>(der.size()));
-  out.close();
-  // A file cut short by a failed write is not handed to the viewer.
-  if (!out || !std::filesystem::is_regular_file(path, error)) return std::nullopt;
+  // Written to a new file that is renamed into place: a link left in the shared temporary
+  // folder is replaced, never followed, and a file cut short by a failed write is never handed
+  // to the viewer.
+  const std::string_view bytes(reinterpret_cast<const char*>(der.data()), der.size());
+  if (platform::CurrentFileSystem().WriteFileAtomic(path, bytes) != platform::kErrorSuccess) {
+    return std::nullopt;
+  }
   return path;
 }
 
