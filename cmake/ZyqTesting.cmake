@@ -8,11 +8,6 @@ function(zyq_add_gtest target)
   endif()
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   set(environment "ZYQSEC_UI=none;ZYQSEC_TEST_BINARY_DIR=${CMAKE_BINARY_DIR};ZYQSEC_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
-  if(ZYQ_SANITIZE)
-    # The toolkit's own process-lifetime allocations are not leaks of ours.
-    list(APPEND environment
-         "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/support/toolkit-leaks.supp:print_suppressions=0")
-  endif()
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE zyq_test_main ${ARG_LIBS} GTest::gtest GTest::gmock)
   gtest_discover_tests(${target}
