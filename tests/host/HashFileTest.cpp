@@ -11,6 +11,7 @@
 #include "engine/SecurityEngine.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "tests/host/DigestReference.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace zyq {
@@ -19,18 +20,7 @@ namespace {
 using platform::Bstr;
 using platform::SysError;
 
-std::u16string Reference(const EVP_MD* md, std::string_view bytes) {
-  unsigned char out[EVP_MAX_MD_SIZE];
-  unsigned int n = 0;
-  EVP_Digest(bytes.data(), bytes.size(), out, &n, md, nullptr);
-  std::u16string hex;
-  const char* digits = "0123456789ABCDEF";
-  for (unsigned i = 0; i < n; ++i) {
-    hex.push_back(static_cast<char16_t>(digits[out[i] >> 4]));
-    hex.push_back(static_cast<char16_t>(digits[out[i] & 15]));
-  }
-  return hex;
-}
+using test::ReferenceDigestHex;
 
 std::string RandomBytes(size_t n, uint32_t seed) {
   std::string bytes(n, '\0');
@@ -113,10 +103,10 @@ TEST(HashFileTest, EqualsTheOneShotDigestAroundThePieceBoundary) {
     const std::string bytes = RandomBytes(size, seed++);
     const std::string path = dir + "/data";
     ASSERT_TRUE(test::WriteFile(path, bytes));
-    EXPECT_EQ(HashFile(engine, path, 1), Reference(EVP_md5(), bytes)) << size;
-    EXPECT_EQ(HashFile(engine, path, 2), Reference(EVP_sha1(), bytes)) << size;
-    EXPECT_EQ(HashFile(engine, path, 3), Reference(EVP_sha256(), bytes)) << size;
-    EXPECT_EQ(HashFile(engine, path, 4), Reference(EVP_sha512(), bytes)) << size;
+    EXPECT_EQ(HashFile(engine, path, 1), ReferenceDigestHex(EVP_md5(), bytes)) << size;
+    EXPECT_EQ(HashFile(engine, path, 2), ReferenceDigestHex(EVP_sha1(), bytes)) << size;
+    EXPECT_EQ(HashFile(engine, path, 3), ReferenceDigestHex(EVP_sha256(), bytes)) << size;
+    EXPECT_EQ(HashFile(engine, path, 4), ReferenceDigestHex(EVP_sha512(), bytes)) << size;
     EXPECT_EQ(engine.GetErrorCode(), 0) << size;
   }
   EXPECT_EQ(watch.wholeReads.load(), 0) << "the file was loaded whole";
