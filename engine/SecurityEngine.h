@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "codec/ByteBuffer.h"
@@ -39,6 +40,14 @@ class SecurityEngine {
 
   // The engine behind the flat exports and the Java natives, made when the library loads.
   static SecurityEngine& ProcessEngine();
+
+  // Calls on one engine never overlap: a front-end holds this lock for the whole of each
+  // operation it runs (the flat exports and the Java natives on the process-wide engine, a COM
+  // object on its own engine). The lock is recursive because a modal dialog's message loop may
+  // dispatch another call on the same thread while an operation waits for the user.
+  [[nodiscard]] std::unique_lock<std::recursive_mutex> LockForCall() {
+    return std::unique_lock(callMutex_);
+  }
 
   // --- Engine core ---
   Bstr GetVersion();
@@ -136,6 +145,8 @@ class SecurityEngine {
                                  SigningCertificate* out);
   // Empties the signing cache, so that the next signature reads the record again.
   void ForgetSigningCache();
+
+  std::recursive_mutex callMutex_;
 
   // Fields, in the order of the engine's record.
   int32_t resultCode_ = 0;

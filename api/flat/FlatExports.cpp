@@ -1,6 +1,8 @@
 // The flat exports: one C function per operation of the table, each calling the engine method
-// on the process-wide engine. Text arguments are copied into new BSTRs that the engine method
-// owns; text results are handed to the caller, who frees them with SysFreeString.
+// on the process-wide engine while it holds the engine's call lock, so that calls from several
+// threads (and the Java natives, which come through here) run one after another. Text arguments are
+// copied into new BSTRs that the engine method owns; text results are handed to the caller, who
+// frees them with SysFreeString.
 #define ZYQ_BUILDING_LIBRARY 1
 #include "ZYQSecuritiesATL.h"
 #include "api/OperationTable.h"
@@ -32,8 +34,9 @@ using zyq::platform::Bstr;
 
 #define ZYQ_DEFINE_FLAT_EXPORT(order, dispid, Name, Flat, Result, ...)                          \
   extern "C" ZYQ_API ZYQ_FLAT_RESULT_##Result Flat(ZYQ_MAP_ARGS(ZYQ_FLAT_PARAM, __VA_ARGS__)) { \
-    return ZYQ_FLAT_RETURN_##Result(                                                            \
-        SecurityEngine::ProcessEngine().Name(ZYQ_MAP_ARGS(ZYQ_FLAT_CALL, __VA_ARGS__)));        \
+    SecurityEngine& engine = SecurityEngine::ProcessEngine();                                   \
+    const auto lock = engine.LockForCall();                                                     \
+    return ZYQ_FLAT_RETURN_##Result(engine.Name(ZYQ_MAP_ARGS(ZYQ_FLAT_CALL, __VA_ARGS__)));     \
   }
 
 ZYQ_FOR_EACH_OPERATION(ZYQ_DEFINE_FLAT_EXPORT)
