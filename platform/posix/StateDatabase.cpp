@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -160,13 +161,29 @@ StateDatabase* StateDatabase::Open(SysError* error) {
   sqlite3_extended_result_codes(db, 1);
   sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;",
                nullptr, nullptr, nullptr);
-  g_database = std::make_unique<StateDatabase>(folder, db);
-  if (SysError err = g_database->Exec(kSchema); err != kErrorSuccess) {
-    g_database.reset();
-    if (error) *error = err;
+  // The connection is not shared yet, so the base schema runs without its lock: the open lock
+  // is never held while a connection's lock is taken.
+  if (sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (error) *error = MapError(sqlite3_extended_errcode(db));
+    sqlite3_close(db);
     return nullptr;
   }
+  g_database = std::make_unique<StateDatabase>(folder, db);
   return g_database.get();
+}
+
+SysError StateDatabase::OpenWithSchema(std::string_view part, std::string_view schema,
+                                       StateDatabase** out) {
+  SysError err = kErrorSuccess;
+  StateDatabase* db = Open(&err);
+  if (db == nullptr) return err != kErrorSuccess ? err : kErrorRegistryIoFailed;
+  std::lock_guard lock(db->mutex_);
+  if (std::find(db->schemas_.begin(), db->schemas_.end(), part) == db->schemas_.end()) {
+    if (SysError schemaErr = db->Exec(schema); schemaErr != kErrorSuccess) return schemaErr;
+    db->schemas_.emplace_back(part);
+  }
+  *out = db;
+  return kErrorSuccess;
 }
 
 void StateDatabase::CloseForTesting() {

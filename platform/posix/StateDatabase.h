@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/SystemErrors.h"
 
@@ -55,6 +56,13 @@ class StateDatabase {
   // Returns null when the folder or the database cannot be opened; *error tells why.
   static StateDatabase* Open(SysError* error = nullptr);
 
+  // Open, then makes sure the tables of one part of the state exist on that connection: `part`
+  // names the part ("registry", "keys", "stores"), `schema` holds its CREATE ... IF NOT EXISTS
+  // statements, run once per connection. Safe to call from several threads. kErrorSuccess with
+  // *out set, or the error of opening or of the schema.
+  static SysError OpenWithSchema(std::string_view part, std::string_view schema,
+                                 StateDatabase** out);
+
   // Closes the process's connection; the next Open reconnects.
   static void CloseForTesting();
 
@@ -85,6 +93,8 @@ class StateDatabase {
   std::string folder_;
   sqlite3* db_;
   int depth_ = 0;
+  // The parts whose schema this connection has run (guarded by mutex_).
+  std::vector<std::string> schemas_;
   std::recursive_mutex mutex_;
 };
 

@@ -59,20 +59,7 @@ bool GetText(const std::string& in, size_t* pos, std::string* text) {
 
 // The process's database, with the store tables created once per connection.
 SysError OpenWithSchema(StateDatabase** out) {
-  static std::mutex mutex;
-  static StateDatabase* ready = nullptr;
-  static std::string readyFolder;
-  SysError err = kErrorSuccess;
-  StateDatabase* db = StateDatabase::Open(&err);
-  if (db == nullptr) return err ? err : kErrorRegistryIoFailed;
-  std::lock_guard lock(mutex);
-  if (db != ready || db->folder() != readyFolder) {
-    if (SysError e = db->Exec(kSchema)) return e;
-    ready = db;
-    readyFolder = db->folder();
-  }
-  *out = db;
-  return kErrorSuccess;
+  return StateDatabase::OpenWithSchema("stores", kSchema, out);
 }
 
 class DatabaseBackend final : public StoreBackend {

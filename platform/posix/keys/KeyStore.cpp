@@ -26,32 +26,8 @@ CREATE TABLE IF NOT EXISTS key_pairs (
 CREATE INDEX IF NOT EXISTS key_pairs_by_public_key ON key_pairs (public_key);
 )sql";
 
-// The database (and folder) whose key tables are known to exist. Made on first use: keys are
-// reached while the library is being loaded (the process-wide engine lists the providers), which
-// may be before this file's namespace-scope objects are constructed.
-struct SchemaCache {
-  std::mutex mutex;
-  const StateDatabase* database = nullptr;
-  std::string folder;
-};
-SchemaCache& Schema() {
-  static SchemaCache cache;
-  return cache;
-}
-
 SysError OpenKeyDatabase(StateDatabase** out) {
-  SysError err = kErrorSuccess;
-  StateDatabase* db = StateDatabase::Open(&err);
-  if (db == nullptr) return err != kErrorSuccess ? err : kErrorRegistryIoFailed;
-  SchemaCache& schema = Schema();
-  std::lock_guard lock(schema.mutex);
-  if (schema.database != db || schema.folder != db->folder()) {
-    if (SysError schemaErr = db->Exec(kKeySchema); schemaErr != kErrorSuccess) return schemaErr;
-    schema.database = db;
-    schema.folder = db->folder();
-  }
-  *out = db;
-  return kErrorSuccess;
+  return StateDatabase::OpenWithSchema("keys", kKeySchema, out);
 }
 
 SysError StepDone(Statement& st, StateDatabase& db) {

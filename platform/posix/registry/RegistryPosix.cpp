@@ -36,24 +36,8 @@ CREATE TABLE IF NOT EXISTS reg_values (
   UNIQUE (hive, key_id, fold));
 )sql";
 
-std::mutex g_schemaMutex;
-const StateDatabase* g_schemaDatabase = nullptr;
-std::string g_schemaFolder;
-
 SysError OpenRegistryDatabase(StateDatabase** out) {
-  SysError err = kErrorSuccess;
-  StateDatabase* db = StateDatabase::Open(&err);
-  if (db == nullptr) return err != kErrorSuccess ? err : kErrorRegistryIoFailed;
-  std::lock_guard lock(g_schemaMutex);
-  if (g_schemaDatabase != db || g_schemaFolder != db->folder()) {
-    if (SysError schemaErr = db->Exec(kRegistrySchema); schemaErr != kErrorSuccess) {
-      return schemaErr;
-    }
-    g_schemaDatabase = db;
-    g_schemaFolder = db->folder();
-  }
-  *out = db;
-  return kErrorSuccess;
+  return StateDatabase::OpenWithSchema("registry", kRegistrySchema, out);
 }
 
 SysError LastError(StateDatabase& db) {
