@@ -214,7 +214,7 @@ TEST_F(ComDispatchTest, ArgumentsAreConvertedAsVariantChangeTypeDoes) {
        {Refused{text, Long(1), DISP_E_TYPEMISMATCH, 1},
         Refused{Long(1), text, DISP_E_TYPEMISMATCH, 0}, Refused{huge, Long(1), DISP_E_OVERFLOW, 1},
         Refused{Long(1), null, DISP_E_TYPEMISMATCH, 0},
-        Refused{missing, Long(1), DISP_E_PARAMNOTOPTIONAL, 1},
+        Refused{missing, Long(1), DISP_E_TYPEMISMATCH, 1},
         Refused{Long(1), bad, DISP_E_BADVARTYPE, 0}}) {
     Arguments args({r.min, r.max});
     UINT argErr = 99;
@@ -227,7 +227,8 @@ TEST_F(ComDispatchTest, ArgumentsAreConvertedAsVariantChangeTypeDoes) {
   lib.sysFreeString(letters);
 
 #ifdef DISPID_IZYQapi_Hash
-  // Text parameters: a number is written in decimal, VT_EMPTY is a missing text.
+  // Text parameters: a number is written in decimal, VT_EMPTY is an empty text, VT_NULL is
+  // refused and named by its index in rgvarg.
   BSTR decimal = lib.sysAllocString(u"-123");
   Arguments asText({[&] {
                       VARIANT t{};
@@ -248,6 +249,14 @@ TEST_F(ComDispatchTest, ArgumentsAreConvertedAsVariantChangeTypeDoes) {
   ASSERT_EQ(Invoke(DISPID_IZYQapi_Hash, none, &c), S_OK);
   EXPECT_EQ(TextOf(c), u"");
   EXPECT_EQ(ErrorCode(), 5005);
+  VARIANT nullText{};
+  nullText.vt = VT_NULL;
+  Arguments refused({nullText, Long(3)});
+  UINT argErr = 99;
+  VARIANT d{};
+  EXPECT_EQ(Invoke(DISPID_IZYQapi_Hash, refused, &d, &argErr), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(argErr, 1u);
+  EXPECT_EQ(d.vt, VT_EMPTY);
 #endif
 }
 
