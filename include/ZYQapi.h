@@ -14,7 +14,9 @@
  *
  * IDispatch late binding (GetIDsOfNames, Invoke, GetTypeInfo) needs the type library's
  * registration, which DllRegisterServer writes; without it those methods answer
- * TYPE_E_LIBNOTREGISTERED.
+ * TYPE_E_LIBNOTREGISTERED. The type information leads to its library (ITypeInfo::
+ * GetContainingTypeLib): ZYQSECURITIESATLLib 1.0, locale 0x0409, with the interface IZYQapi
+ * (index 0) and the creatable class ZYQapi (index 1).
  *
  * C++ sources get abstract classes (struct IZYQapi : IDispatch ...). C sources, and C++
  * sources that define CINTERFACE, get structs with an lpVtbl pointer; define COBJMACROS for
@@ -362,6 +364,15 @@ typedef struct tagTYPEATTR {
   IDLDESC idldescType;
 } TYPEATTR;
 
+typedef struct tagTLIBATTR {
+  GUID guid;
+  LCID lcid;
+  SYSKIND syskind;
+  WORD wMajorVerNum;
+  WORD wMinorVerNum;
+  WORD wLibFlags;
+} TLIBATTR;
+
 #define TYPEFLAG_FCANCREATE 0x2
 #define TYPEFLAG_FDUAL 0x40
 #define TYPEFLAG_FOLEAUTOMATION 0x100
@@ -370,6 +381,7 @@ typedef struct tagTYPEATTR {
 #define PARAMFLAG_FIN 0x1
 #define PARAMFLAG_FOUT 0x2
 #define PARAMFLAG_FRETVAL 0x8
+#define IMPLTYPEFLAG_FDEFAULT 0x1
 
 /* ---- HRESULTs and constants ---- */
 #define S_OK ((HRESULT)0)
@@ -422,6 +434,7 @@ ZYQ_GUID_CONSTANT(IID_IUnknown, 0x00000000, 0x0000, 0x0000, 0xC0, 0, 0, 0, 0, 0,
 ZYQ_GUID_CONSTANT(IID_IClassFactory, 0x00000001, 0x0000, 0x0000, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
 ZYQ_GUID_CONSTANT(IID_IDispatch, 0x00020400, 0x0000, 0x0000, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
 ZYQ_GUID_CONSTANT(IID_ITypeInfo, 0x00020401, 0x0000, 0x0000, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
+ZYQ_GUID_CONSTANT(IID_ITypeLib, 0x00020402, 0x0000, 0x0000, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
 ZYQ_GUID_CONSTANT(IID_IObjectSafety, 0xCB5BDC81, 0x93C1, 0x11CF, 0x8F, 0x20, 0x00, 0x80, 0x5F, 0x2C,
                   0xD0, 0x64);
 
@@ -489,6 +502,23 @@ struct ITypeInfo : public IUnknown {
   virtual void STDMETHODCALLTYPE ReleaseTypeAttr(TYPEATTR* pTypeAttr) = 0;
   virtual void STDMETHODCALLTYPE ReleaseFuncDesc(FUNCDESC* pFuncDesc) = 0;
   virtual void STDMETHODCALLTYPE ReleaseVarDesc(VARDESC* pVarDesc) = 0;
+};
+
+struct ITypeLib : public IUnknown {
+  virtual UINT STDMETHODCALLTYPE GetTypeInfoCount() = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, ITypeInfo** ppTInfo) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfoType(UINT index, TYPEKIND* pTKind) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfoOfGuid(REFGUID guid, ITypeInfo** ppTinfo) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetLibAttr(TLIBATTR** ppTLibAttr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** ppTComp) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDocumentation(INT index, BSTR* pBstrName,
+                                                     BSTR* pBstrDocString, DWORD* pdwHelpContext,
+                                                     BSTR* pBstrHelpFile) = 0;
+  virtual HRESULT STDMETHODCALLTYPE IsName(LPOLESTR szNameBuf, ULONG lHashVal, BOOL* pfName) = 0;
+  virtual HRESULT STDMETHODCALLTYPE FindName(LPOLESTR szNameBuf, ULONG lHashVal,
+                                             ITypeInfo** ppTInfo, MEMBERID* rgMemId,
+                                             USHORT* pcFound) = 0;
+  virtual void STDMETHODCALLTYPE ReleaseTLibAttr(TLIBATTR* pTLibAttr) = 0;
 };
 
 struct IDispatch : public IUnknown {
@@ -573,6 +603,31 @@ typedef struct ITypeInfoVtbl {
 } ITypeInfoVtbl;
 struct ITypeInfo {
   const struct ITypeInfoVtbl* lpVtbl;
+};
+
+typedef struct ITypeLibVtbl {
+  HRESULT(STDMETHODCALLTYPE* QueryInterface)(ITypeLib* This, REFIID riid, void** ppvObject);
+  ULONG(STDMETHODCALLTYPE* AddRef)(ITypeLib* This);
+  ULONG(STDMETHODCALLTYPE* Release)(ITypeLib* This);
+  UINT(STDMETHODCALLTYPE* GetTypeInfoCount)(ITypeLib* This);
+  HRESULT(STDMETHODCALLTYPE* GetTypeInfo)(ITypeLib* This, UINT index, ITypeInfo** ppTInfo);
+  HRESULT(STDMETHODCALLTYPE* GetTypeInfoType)(ITypeLib* This, UINT index, TYPEKIND* pTKind);
+  HRESULT(STDMETHODCALLTYPE* GetTypeInfoOfGuid)
+  (ITypeLib* This, REFGUID guid, ITypeInfo** ppTinfo);
+  HRESULT(STDMETHODCALLTYPE* GetLibAttr)(ITypeLib* This, TLIBATTR** ppTLibAttr);
+  HRESULT(STDMETHODCALLTYPE* GetTypeComp)(ITypeLib* This, ITypeComp** ppTComp);
+  HRESULT(STDMETHODCALLTYPE* GetDocumentation)
+  (ITypeLib* This, INT index, BSTR* pBstrName, BSTR* pBstrDocString, DWORD* pdwHelpContext,
+   BSTR* pBstrHelpFile);
+  HRESULT(STDMETHODCALLTYPE* IsName)
+  (ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, BOOL* pfName);
+  HRESULT(STDMETHODCALLTYPE* FindName)
+  (ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, ITypeInfo** ppTInfo, MEMBERID* rgMemId,
+   USHORT* pcFound);
+  void(STDMETHODCALLTYPE* ReleaseTLibAttr)(ITypeLib* This, TLIBATTR* pTLibAttr);
+} ITypeLibVtbl;
+struct ITypeLib {
+  const struct ITypeLibVtbl* lpVtbl;
 };
 
 typedef struct IDispatchVtbl {

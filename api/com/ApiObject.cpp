@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -56,24 +57,29 @@ class ApiObject {
   static ApiObject& Of(IObjectSafety* face) { return *static_cast<SafetyFace*>(face)->self; }
   static ApiObject& Of(IUnknown* face) { return *static_cast<OwnUnknownFace*>(face)->self; }
 
-  SecurityEngine& engine() { return engine_; }
+  // Runs body(engine) with the engine to itself. A script host may call one object from several
+  // threads; the lock is recursive because a modal dialog's message loop can re-enter the object
+  // on the thread that holds it.
+  template <typename Body>
+  void WithEngine(Body&& body) {
+    std::lock_guard<std::recursive_mutex> lock(engineMutex_);
+    body(engine_);
+  }
   IUnknown* controlling() { return controlling_; }
   IUnknown* own() { return &own_; }
 
-  // The object's own IUnknown: the interfaces of this object, reference counted here.
+  // The object's own IUnknown. The reference it hands out is taken through the interface
+  // returned, as the aggregation rules require: the own IUnknown counts here, every other
+  // interface counts on the controlling unknown (the outer object when aggregated).
   HRESULT OwnQueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr) return E_POINTER;
-    *ppv = nullptr;
-    if (SameGuid(riid, IID_IUnknown)) {
-      *ppv = static_cast<IUnknown*>(&own_);
-    } else if (SameGuid(riid, IID_IZYQapi) || SameGuid(riid, IID_IDispatch)) {
-      *ppv = static_cast<IZYQapi*>(&api_);
-    } else if (SameGuid(riid, IID_IObjectSafety)) {
-      *ppv = static_cast<IObjectSafety*>(&safety_);
+    *ppv = Interface(riid);
+    if (*ppv == nullptr) return E_NOINTERFACE;
+    if (*ppv == static_cast<void*>(&own_)) {
+      OwnAddRef();
     } else {
-      return E_NOINTERFACE;
+      controlling_->lpVtbl->AddRef(controlling_);
     }
-    OwnAddRef();
     return S_OK;
   }
   ULONG OwnAddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
@@ -93,31 +99,40 @@ class ApiObject {
       return hr;
     }
     *supported = INTERFACESAFE_FOR_UNTRUSTED_CALLER;
+    std::lock_guard<std::recursive_mutex> lock(engineMutex_);
     *enabled = safetyOptions_;
     return S_OK;
   }
   HRESULT SetSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) {
     if (HRESULT hr = Answers(riid); hr != S_OK) return E_NOINTERFACE;
     if ((mask & ~DWORD{INTERFACESAFE_FOR_UNTRUSTED_CALLER}) != 0) return E_FAIL;
+    std::lock_guard<std::recursive_mutex> lock(engineMutex_);
     safetyOptions_ = (safetyOptions_ & ~mask) | (enabled & mask);
     return S_OK;
   }
 
  private:
-  // S_OK when this object answers QueryInterface for riid, else that query's error.
-  HRESULT Answers(REFIID riid) {
-    void* unknown = nullptr;
-    const HRESULT hr = OwnQueryInterface(riid, &unknown);
-    if (hr == S_OK)
-      static_cast<IUnknown*>(unknown)->lpVtbl->Release(static_cast<IUnknown*>(unknown));
-    return hr;
+  // The interface of this object that answers riid, or null; no reference is taken.
+  void* Interface(REFIID riid) {
+    if (SameGuid(riid, IID_IUnknown)) return static_cast<IUnknown*>(&own_);
+    if (SameGuid(riid, IID_IZYQapi) || SameGuid(riid, IID_IDispatch)) {
+      return static_cast<IZYQapi*>(&api_);
+    }
+    if (SameGuid(riid, IID_IObjectSafety)) return static_cast<IObjectSafety*>(&safety_);
+    return nullptr;
   }
+
+  // S_OK when this object answers QueryInterface for riid, else that query's error. Only the
+  // object's own interfaces are asked for, without taking a reference: the safety options vouch
+  // for this object's interfaces, not for whatever an outer object adds.
+  HRESULT Answers(REFIID riid) { return Interface(riid) != nullptr ? S_OK : E_NOINTERFACE; }
 
   ApiFace api_;
   SafetyFace safety_;
   OwnUnknownFace own_;
   IUnknown* controlling_ = nullptr;
   std::atomic<ULONG> refs_{0};
+  std::recursive_mutex engineMutex_;  // guards engine_ and safetyOptions_
   DWORD safetyOptions_ = 0;
   SecurityEngine engine_;
 };
@@ -213,9 +228,10 @@ HRESULT STDMETHODCALLTYPE SetInterfaceSafetyOptions(IObjectSafety* This, REFIID 
                                           ZYQ_MAP_ARGS(ZYQ_COM_PARAM, __VA_ARGS__) __VA_OPT__(, ) \
                                               ZYQ_COM_RET_##Result* Ret) {                        \
     if (Ret == nullptr) return E_POINTER;                                                         \
-    SecurityEngine& engine = ApiObject::Of(This).engine();                                        \
     return Guarded([&] {                                                                          \
-      *Ret = ZYQ_COM_STORE_##Result(engine.Name(ZYQ_MAP_ARGS(ZYQ_COM_CALL, __VA_ARGS__)));        \
+      ApiObject::Of(This).WithEngine([&](SecurityEngine& engine) {                                \
+        *Ret = ZYQ_COM_STORE_##Result(engine.Name(ZYQ_MAP_ARGS(ZYQ_COM_CALL, __VA_ARGS__)));      \
+      });                                                                                         \
     });                                                                                           \
   }
 ZYQ_FOR_EACH_OPERATION(ZYQ_COM_DEFINE_METHOD)

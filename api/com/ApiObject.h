@@ -2,11 +2,16 @@
 // IObjectSafety over an engine of its own, made with password bounds 1 and 16.
 //
 // Aggregation: created with an outer object, the object's own IUnknown (the one that creation
-// hands out) counts references and answers QueryInterface for its interfaces, and the other
-// interfaces forward their IUnknown methods to the outer object.
+// hands out, its non-delegating unknown) counts the inner object's references and answers
+// QueryInterface for its interfaces; every other interface (IZYQapi, IDispatch, IObjectSafety)
+// forwards QueryInterface, AddRef and Release to the outer object, and the references that the
+// own QueryInterface hands out on them are the outer object's. Not aggregated, the object is
+// its own controlling unknown.
 //
-// Reference counting is atomic, although COM calls an apartment-threaded object on one thread
-// only; the engine itself is not guarded, so method calls on one object must not overlap.
+// Threads: reference counting is atomic, and each object serializes the calls into its engine
+// (through the vtable and through IDispatch::Invoke alike) on a recursive lock of its own, so a
+// host may call one object from several threads and a modal dialog's message loop may re-enter
+// it on the calling thread.
 #pragma once
 
 #include "api/com/ComInterfaces.h"

@@ -75,9 +75,7 @@ HRESULT InvokeMethod(IZYQapi* self, DISPID dispid, WORD flags, DISPPARAMS* param
   for (size_t p = 0; p < method->paramCount; ++p) {
     const VARIANT& value = params->rgvarg[source[p]];
     HRESULT hr;
-    if (IsMissingArgument(value)) {
-      hr = DISP_E_PARAMNOTOPTIONAL;
-    } else if (method->params[p].kind == ValueKind::kText) {
+    if (method->params[p].kind == ValueKind::kText) {
       hr = CoerceToText(value, &texts[p]);
       args[p].text = texts[p].get();
     } else {

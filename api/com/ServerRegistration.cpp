@@ -22,6 +22,8 @@ constexpr std::string_view kInterfaceName = "IZYQapi";
 constexpr std::string_view kAutomationProxyStub = "{00020424-0000-0000-C000-000000000046}";
 constexpr std::string_view kTypeLibraryVersion = "1.0";
 constexpr std::string_view kPlatformKey = sizeof(void*) == 8 ? "win64" : "win32";
+// The type library's locale, 0x0409, as its registration key writes it (hexadecimal).
+constexpr std::string_view kTypeLibraryLocaleKey = "409";
 
 const RegistryKey kRoot = RegistryKey::Root(RegistryHive::kClassesRoot);
 
@@ -125,7 +127,9 @@ HRESULT RegisterServer(Registry& registry, std::string_view libraryPath) {
   w.Key(TypeLibraryVersionKey(), platform::WideToAnsi(kTypeLibraryDescription));
   w.Key(TypeLibraryVersionKey() + "\\FLAGS", "0");
   w.Key(TypeLibraryVersionKey() + "\\HELPDIR", FolderOf(libraryPath));
-  w.Key(TypeLibraryVersionKey() + "\\0\\" + std::string(kPlatformKey), libraryPath);
+  w.Key(TypeLibraryVersionKey() + "\\" + std::string(kTypeLibraryLocaleKey) + "\\" +
+            std::string(kPlatformKey),
+        libraryPath);
   w.Key(InterfaceKey(), kInterfaceName);
   w.Key(InterfaceKey() + "\\ProxyStubClsid", kAutomationProxyStub);
   w.Key(InterfaceKey() + "\\ProxyStubClsid32", kAutomationProxyStub);
@@ -160,7 +164,8 @@ HRESULT UnregisterServer(Registry& registry) {
 
 HRESULT FindRegisteredTypeLibrary(Registry& registry) {
   RegistryKey key;
-  const std::string path = TypeLibraryVersionKey() + "\\0\\" + std::string(kPlatformKey);
+  const std::string path = TypeLibraryVersionKey() + "\\" + std::string(kTypeLibraryLocaleKey) +
+                           "\\" + std::string(kPlatformKey);
   if (registry.OpenKey(kRoot, path, &key) != platform::kErrorSuccess) {
     return TYPE_E_LIBNOTREGISTERED;
   }

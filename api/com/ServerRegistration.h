@@ -9,7 +9,7 @@
 //                                          Programmable, InprocServer32 = <library path> with
 //                                          ThreadingModel = Apartment, TypeLib = {LIBID}
 //   TypeLib\{LIBID}\1.0                  = <type library description>; FLAGS = 0,
-//                                          HELPDIR = <library folder>, 0\win64 = <library path>
+//                                          HELPDIR = <library folder>, 409\win64 = <library path>
 //   Interface\{IID}                      = IZYQapi; ProxyStubClsid, ProxyStubClsid32 = the
 //                                          automation marshaller, TypeLib = {LIBID} (Version 1.0)
 //

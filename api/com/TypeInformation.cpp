@@ -10,6 +10,7 @@
 #include "api/com/MethodTable.h"
 #include "api/com/ServerLocks.h"
 #include "api/com/ServerRegistration.h"
+#include "api/com/TypeLibrary.h"
 #include "platform/Bstr.h"
 #include "platform/Registry.h"
 
@@ -41,25 +42,9 @@ HRESULT CopyText(std::u16string_view text, BSTR* out) {
   return *out != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-class TypeInformation : public ITypeInfo {
+class TypeInformation : public ITypeInfo, public ServerHeldCount {
  public:
   TypeInformation();
-
-  ULONG AddRef() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (refs_++ == 0) LockServer();
-    return refs_;
-  }
-  ULONG Release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (refs_ == 0) return 0;
-    if (--refs_ == 0) UnlockServer();
-    return refs_;
-  }
-
- private:
-  std::mutex mutex_;
-  ULONG refs_ = 0;
 };
 
 TypeInformation& Self(ITypeInfo* This) {
@@ -86,7 +71,7 @@ HRESULT STDMETHODCALLTYPE GetTypeAttr(ITypeInfo*, TYPEATTR** out) {
   auto* attr = new (std::nothrow) TYPEATTR{};
   if (attr == nullptr) return E_OUTOFMEMORY;
   attr->guid = IID_IZYQapi;
-  attr->lcid = LOCALE_NEUTRAL;
+  attr->lcid = kTypeLibraryLocale;
   attr->memidConstructor = MEMBERID_NIL;
   attr->memidDestructor = MEMBERID_NIL;
   attr->cbSizeInstance = sizeof(void*);
@@ -227,10 +212,11 @@ HRESULT STDMETHODCALLTYPE GetMops(ITypeInfo*, MEMBERID, BSTR* mops) {
   return S_OK;
 }
 
+// Either out pointer may be null; the library's reference is the caller's.
 HRESULT STDMETHODCALLTYPE GetContainingTypeLib(ITypeInfo*, ITypeLib** lib, UINT* index) {
-  if (lib != nullptr) *lib = nullptr;
-  if (index != nullptr) *index = 0;
-  return E_NOTIMPL;
+  if (index != nullptr) *index = kInterfaceTypeIndex;
+  if (lib != nullptr) *lib = AddRefTypeLibrary();
+  return S_OK;
 }
 
 void STDMETHODCALLTYPE ReleaseTypeAttr(ITypeInfo*, TYPEATTR* attr) {
@@ -272,24 +258,29 @@ TypeInformation::TypeInformation() {
   lpVtbl = &kVtbl;
 }
 
+TypeInformation& Instance() {
+  static TypeInformation instance;  // kept until the library is unloaded
+  return instance;
+}
+
 }  // namespace
+
+ITypeInfo* AddRefInterfaceTypeInformation() {
+  Instance().AddRef();
+  return &Instance();
+}
 
 HRESULT LoadTypeInformation(ITypeInfo** info) {
   static std::mutex mutex;
-  static TypeInformation* loaded = nullptr;
+  static bool loaded = false;
   std::lock_guard<std::mutex> lock(mutex);
-  if (loaded == nullptr) {
+  if (!loaded) {
     if (HRESULT hr = FindRegisteredTypeLibrary(platform::CurrentRegistry()); hr != S_OK) {
       return hr;
     }
-    // Kept until the library is unloaded.
-    static TypeInformation instance;
-    loaded = &instance;
+    loaded = true;
   }
-  if (info != nullptr) {
-    loaded->AddRef();
-    *info = loaded;
-  }
+  if (info != nullptr) *info = AddRefInterfaceTypeInformation();
   return S_OK;
 }
 

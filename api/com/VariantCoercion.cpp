@@ -282,11 +282,64 @@ std::string RealText(double value, int precision) {
   return text;
 }
 
-}  // namespace
-
-bool IsMissingArgument(const VARIANT& value) {
-  return value.vt == VT_ERROR && value.scode == DISP_E_PARAMNOTFOUND;
+// The civil date of a day counted from 1 January 1970 in the proleptic Gregorian calendar.
+struct CivilDate {
+  long long year;
+  unsigned month, day;
+};
+CivilDate CivilFromDays(long long days) {
+  days += 719468;  // from 1 March of year 0
+  const long long era = (days >= 0 ? days : days - 146096) / 146097;
+  const unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
+  const unsigned yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;  // March is 0
+  const unsigned day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+  const unsigned month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+  return {static_cast<long long>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
+
+// A DATE as VariantChangeType writes it for the locale 0x0409: the short date M/d/yyyy and the
+// time h:mm:ss AM/PM, joined by a blank. A value without a time of day gives the date alone,
+// one on day 0 (30 December 1899) the time alone. The whole days count toward zero from that
+// day (-1.25 is 29 December 1899, 6:00:00 AM) and the time of day is the magnitude of the
+// fraction, rounded to the second; rounding up to midnight moves to the next day. Values
+// before 1 January 100 or after 31 December 9999 are E_INVALIDARG.
+HRESULT DateText(double date, std::string* out) {
+  constexpr double kFirstDay = -657434.0;  // 1 January 100
+  constexpr double kLastDay = 2958465.0;   // 31 December 9999
+  constexpr long long kDay0FromUnixEpoch = -25569;
+  if (!(date > kFirstDay - 1.0 && date < kLastDay + 1.0)) return E_INVALIDARG;
+  const double whole = std::trunc(date);
+  const double fraction = std::fabs(date - whole);
+  const bool timeOnly = whole == 0.0;
+  const bool dateOnly = !timeOnly && fraction < 1e-12;
+
+  long long day = static_cast<long long>(whole);
+  long long seconds = std::llround(fraction * 86400.0);
+  if (seconds >= 86400) {
+    seconds -= 86400;
+    ++day;
+  }
+  char text[64];
+  int used = 0;
+  if (!timeOnly) {
+    const CivilDate civil = CivilFromDays(day + kDay0FromUnixEpoch);
+    used = std::snprintf(text, sizeof text, "%u/%u/%lld", civil.month, civil.day, civil.year);
+  }
+  if (!dateOnly) {
+    const long long hour = seconds / 3600;
+    const long long hour12 = hour % 12 == 0 ? 12 : hour % 12;
+    std::snprintf(text + used, sizeof text - static_cast<size_t>(used), "%s%lld:%02lld:%02lld %s",
+                  timeOnly ? "" : " ", hour12, seconds / 60 % 60, seconds % 60,
+                  hour < 12 ? "AM" : "PM");
+  }
+  *out = text;
+  return S_OK;
+}
+
+}  // namespace
 
 HRESULT CoerceToLong(const VARIANT& argument, LONG* out) {
   VARIANT v;
@@ -350,9 +403,7 @@ HRESULT CoerceToText(const VARIANT& argument, TextArgument* out) {
       out->Borrow(v.bstrVal);
       return S_OK;
     case VT_EMPTY:
-    case VT_NULL:
-      out->Borrow(nullptr);
-      return S_OK;
+      break;  // an empty text
     case VT_I1:
       text = IntegerText(static_cast<signed char>(v.cVal));
       break;
@@ -399,7 +450,11 @@ HRESULT CoerceToText(const VARIANT& argument, TextArgument* out) {
       if (v.decVal.scale > 28) return DISP_E_OVERFLOW;
       text = ScaledText(DecimalMantissa(v.decVal), v.decVal.scale);
       break;
-    default:  // VT_DATE, VT_ERROR, VT_DISPATCH, VT_UNKNOWN, VT_RECORD
+    case VT_DATE:
+      if (HRESULT hr = DateText(v.date, &text); hr != S_OK) return hr;
+      break;
+    default:  // VT_NULL, VT_ERROR (a missing argument among them), VT_DISPATCH, VT_UNKNOWN,
+              // VT_RECORD
       return DISP_E_TYPEMISMATCH;
   }
   platform::Bstr made = platform::Bstr::FromView(Widen(text));

@@ -7,14 +7,16 @@
 // sign, a fraction, an exponent, or &H / &O for hexadecimal / octal), an unreadable text
 // giving DISP_E_TYPEMISMATCH.
 //
-// To BSTR: VT_BSTR passes as it is (a null BSTR stays null); VT_EMPTY and VT_NULL give a null
-// BSTR, which the operations treat as a missing text; numbers are written in decimal (VT_BOOL
-// as -1 or 0, as VariantChangeType writes it without VARIANT_ALPHABOOL).
+// To BSTR: VT_BSTR passes as it is (a null BSTR stays null); VT_EMPTY is an empty text;
+// numbers are written in decimal (VT_BOOL as -1 or 0, as VariantChangeType writes it without
+// VARIANT_ALPHABOOL); VT_DATE is written as the locale 0x0409 writes it ("1/2/1900 8:09:36 AM",
+// the date alone for a whole day, the time alone on day 0; E_INVALIDARG outside the years 100
+// to 9999); VT_NULL gives DISP_E_TYPEMISMATCH.
 //
 // Both: VT_BYREF values are read through their pointer (VT_BYREF | VT_VARIANT through the
-// variant it points at, one level); VT_NULL to LONG, VT_ERROR, VT_DISPATCH, VT_UNKNOWN,
-// VT_DATE to text, arrays and records give DISP_E_TYPEMISMATCH; a type that is no VARIANT type
-// at all gives DISP_E_BADVARTYPE.
+// variant it points at, one level); VT_NULL to LONG, VT_ERROR (also a missing argument,
+// DISP_E_PARAMNOTFOUND), VT_DISPATCH, VT_UNKNOWN, arrays and records give DISP_E_TYPEMISMATCH;
+// a type that is no VARIANT type at all gives DISP_E_BADVARTYPE.
 #pragma once
 
 #include "api/com/ComInterfaces.h"
@@ -37,8 +39,5 @@ class TextArgument {
 };
 
 HRESULT CoerceToText(const VARIANT& value, TextArgument* out);
-
-// True for VT_ERROR with DISP_E_PARAMNOTFOUND: how callers mark an argument they left out.
-bool IsMissingArgument(const VARIANT& value);
 
 }  // namespace zyq::com

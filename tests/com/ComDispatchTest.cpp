@@ -214,7 +214,7 @@ TEST_F(ComDispatchTest, ArgumentsAreConvertedAsVariantChangeTypeDoes) {
        {Refused{text, Long(1), DISP_E_TYPEMISMATCH, 1},
         Refused{Long(1), text, DISP_E_TYPEMISMATCH, 0}, Refused{huge, Long(1), DISP_E_OVERFLOW, 1},
         Refused{Long(1), null, DISP_E_TYPEMISMATCH, 0},
-        Refused{missing, Long(1), DISP_E_PARAMNOTOPTIONAL, 1},
+        Refused{missing, Long(1), DISP_E_TYPEMISMATCH, 1},
         Refused{Long(1), bad, DISP_E_BADVARTYPE, 0}}) {
     Arguments args({r.min, r.max});
     UINT argErr = 99;
@@ -227,7 +227,8 @@ TEST_F(ComDispatchTest, ArgumentsAreConvertedAsVariantChangeTypeDoes) {
   lib.sysFreeString(letters);
 
 #ifdef DISPID_IZYQapi_Hash
-  // Text parameters: a number is written in decimal, VT_EMPTY is a missing text.
+  // Text parameters: a number is written in decimal, VT_EMPTY is an empty text, VT_NULL is
+  // refused and named by its index in rgvarg.
   BSTR decimal = lib.sysAllocString(u"-123");
   Arguments asText({[&] {
                       VARIANT t{};
@@ -248,6 +249,14 @@ TEST_F(ComDispatchTest, ArgumentsAreConvertedAsVariantChangeTypeDoes) {
   ASSERT_EQ(Invoke(DISPID_IZYQapi_Hash, none, &c), S_OK);
   EXPECT_EQ(TextOf(c), u"");
   EXPECT_EQ(ErrorCode(), 5005);
+  VARIANT nullText{};
+  nullText.vt = VT_NULL;
+  Arguments refused({nullText, Long(3)});
+  UINT argErr = 99;
+  VARIANT d{};
+  EXPECT_EQ(Invoke(DISPID_IZYQapi_Hash, refused, &d, &argErr), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(argErr, 1u);
+  EXPECT_EQ(d.vt, VT_EMPTY);
 #endif
 }
 
@@ -383,6 +392,118 @@ TEST_F(ComDispatchTest, TypeInformationDescribesTheInterface) {
   EXPECT_EQ(info->GetIDsOfNames(names, 1, &id), S_OK);
   EXPECT_EQ(id, 2);
   info.Reset();
+}
+
+// Tools walk from an interface's type information to its library and from there to every type
+// it holds; each reference they take keeps the server, and only those.
+TEST_F(ComDispatchTest, TypeInformationLeadsToItsLibraryAndBack) {
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(api->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Out()), S_OK);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->lcid, 0x0409u);
+  info->ReleaseTypeAttr(attr);
+
+  ComPtr<ITypeLib> library;
+  UINT index = 99;
+  ASSERT_EQ(info->GetContainingTypeLib(library.Out(), &index), S_OK);
+  ASSERT_TRUE(library);
+  EXPECT_EQ(index, 0u);
+  TLIBATTR* libAttr = nullptr;
+  ASSERT_EQ(library->GetLibAttr(&libAttr), S_OK);
+  EXPECT_TRUE(IsEqualGUID(&libAttr->guid, &LIBID_ZYQSECURITIESATLLib));
+  EXPECT_EQ(libAttr->lcid, 0x0409u);
+  EXPECT_EQ(libAttr->syskind, SYS_WIN64);
+  EXPECT_EQ(libAttr->wMajorVerNum, 1);
+  EXPECT_EQ(libAttr->wMinorVerNum, 0);
+  library->ReleaseTLibAttr(libAttr);
+  BSTR name = nullptr, doc = nullptr;
+  ASSERT_EQ(library->GetDocumentation(-1, &name, &doc, nullptr, nullptr), S_OK);
+  EXPECT_EQ(lib.Take(name), u"ZYQSECURITIESATLLib");
+  EXPECT_EQ(lib.Take(doc), u"ZYQSecuritiesATL 安控元件組 CAPI 版 4.0 Type Library");
+
+  // Back from the library: the same type information at the index it gave.
+  EXPECT_EQ(library->GetTypeInfoCount(), 2u);
+  ComPtr<ITypeInfo> again;
+  ASSERT_EQ(library->GetTypeInfo(index, again.Out()), S_OK);
+  EXPECT_EQ(again.get(), info.get());
+  ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IZYQapi, again.Out()), S_OK);
+  EXPECT_EQ(again.get(), info.get());
+  EXPECT_EQ(library->GetTypeInfo(2, again.Out()), TYPE_E_ELEMENTNOTFOUND);
+  EXPECT_FALSE(again);
+  TYPEKIND kinds[2] = {TKIND_MAX, TKIND_MAX};
+  EXPECT_EQ(library->GetTypeInfoType(0, &kinds[0]), S_OK);
+  EXPECT_EQ(library->GetTypeInfoType(1, &kinds[1]), S_OK);
+  EXPECT_EQ(kinds[0], TKIND_DISPATCH);
+  EXPECT_EQ(kinds[1], TKIND_COCLASS);
+  EXPECT_EQ(library->GetTypeInfoType(2, &kinds[0]), TYPE_E_ELEMENTNOTFOUND);
+  ASSERT_EQ(library->GetDocumentation(0, &name, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(lib.Take(name), u"IZYQapi");
+
+  // The class: creatable, IZYQapi its default interface, in the same library at index 1.
+  ComPtr<ITypeInfo> coclass;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_ZYQapi, coclass.Out()), S_OK);
+  ASSERT_EQ(library->GetTypeInfo(1, again.Out()), S_OK);
+  EXPECT_EQ(again.get(), coclass.get());
+  again.Reset();
+  ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
+  EXPECT_TRUE(IsEqualGUID(&attr->guid, &CLSID_ZYQapi));
+  EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+  EXPECT_EQ(attr->wTypeFlags, TYPEFLAG_FCANCREATE);
+  EXPECT_EQ(attr->cImplTypes, 1);
+  EXPECT_EQ(attr->lcid, 0x0409u);
+  coclass->ReleaseTypeAttr(attr);
+  HREFTYPE ref = 0;
+  INT implFlags = 0;
+  ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &ref), S_OK);
+  ASSERT_EQ(coclass->GetImplTypeFlags(0, &implFlags), S_OK);
+  EXPECT_EQ(implFlags, IMPLTYPEFLAG_FDEFAULT);
+  ASSERT_EQ(coclass->GetRefTypeInfo(ref, again.Out()), S_OK);
+  EXPECT_EQ(again.get(), info.get());
+  EXPECT_EQ(coclass->GetRefTypeOfImplType(1, &ref), TYPE_E_ELEMENTNOTFOUND);
+  ASSERT_EQ(coclass->GetDocumentation(MEMBERID_NIL, &name, &doc, nullptr, nullptr), S_OK);
+  EXPECT_EQ(lib.Take(name), u"ZYQapi");
+  EXPECT_EQ(lib.Take(doc), u"ZYQSecuritiesATL 安控元件組 CAPI 版 4.0 Class");
+  ComPtr<ITypeLib> libraryOfClass;
+  index = 99;
+  ASSERT_EQ(coclass->GetContainingTypeLib(libraryOfClass.Out(), &index), S_OK);
+  EXPECT_EQ(libraryOfClass.get(), library.get());
+  EXPECT_EQ(index, 1u);
+  ComPtr<IZYQapi> made;
+  ASSERT_EQ(coclass->CreateInstance(nullptr, IID_IZYQapi, made.OutVoid()), S_OK);
+  BSTR version = nullptr;
+  EXPECT_EQ(made->GetVersion(&version), S_OK);
+  EXPECT_EQ(lib.Take(version), u"4.0.1.2");
+  made.Reset();
+
+  // Names, without regard to case.
+  OLECHAR method[] = u"getVERSION";
+  BOOL isName = FALSE;
+  ASSERT_EQ(library->IsName(method, 0, &isName), S_OK);
+  EXPECT_TRUE(isName);
+  EXPECT_EQ(std::u16string(method), u"GetVersion");
+  OLECHAR unknown[] = u"NoSuchName";
+  ASSERT_EQ(library->IsName(unknown, 0, &isName), S_OK);
+  EXPECT_FALSE(isName);
+  OLECHAR className[] = u"zyqapi";
+  ITypeInfo* found[2] = {};
+  MEMBERID memids[2] = {};
+  USHORT count = 2;
+  ASSERT_EQ(library->FindName(className, 0, found, memids, &count), S_OK);
+  ASSERT_EQ(count, 1);
+  EXPECT_EQ(found[0], coclass.get());
+  EXPECT_EQ(memids[0], MEMBERID_NIL);
+  found[0]->Release();
+
+  // Only the library left held: it still keeps the server.
+  info.Reset();
+  again.Reset();
+  coclass.Reset();
+  libraryOfClass.Reset();
+  api.Reset();
+  EXPECT_EQ(lib.canUnloadNow(), S_FALSE) << "the type library is held";
+  library.Reset();
+  EXPECT_EQ(lib.canUnloadNow(), S_OK);
 }
 
 }  // namespace

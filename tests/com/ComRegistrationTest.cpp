@@ -80,7 +80,8 @@ TEST_F(ComRegistrationTest, RegistrationWritesTheClassTheProgIdsAndTheTypeLibrar
 
   const std::string typeLib = std::string("TypeLib\\") + kLibid + "\\1.0";
   EXPECT_EQ(Text(typeLib), Ansi(u"ZYQSecuritiesATL 安控元件組 CAPI 版 4.0 Type Library"));
-  EXPECT_EQ(Text(typeLib + "\\0\\win64"), LibraryPath());
+  EXPECT_EQ(Text(typeLib + "\\409\\win64"), LibraryPath()) << "the library's locale, 0x0409";
+  EXPECT_FALSE(Exists(typeLib + "\\0"));
   EXPECT_EQ(Text(typeLib + "\\FLAGS"), "0");
   EXPECT_EQ(Text(typeLib + "\\HELPDIR"), LibraryPath().substr(0, LibraryPath().rfind('/')));
   const std::string interfaceKey = std::string("Interface\\") + kIid;

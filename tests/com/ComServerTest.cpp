@@ -19,16 +19,19 @@ namespace {
 
 constexpr GUID kSomeOtherGuid = {0x12345678, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
 
-// An outer object for aggregation: counts what the inner object forwards to it.
-class OuterUnknown : public IUnknown {
+// An aggregating outer object as a host writes one: its own IUnknown, and the inner object's
+// interfaces handed out through the inner object's non-delegating unknown. It counts its
+// references and does not destroy itself.
+class CountingOuter : public IUnknown {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    ++queries;
+    if (ppv == nullptr) return E_POINTER;
     if (IsEqualGUID(&riid, &IID_IUnknown)) {
       *ppv = static_cast<IUnknown*>(this);
       AddRef();
       return S_OK;
     }
+    if (inner != nullptr) return inner->QueryInterface(riid, ppv);
     *ppv = nullptr;
     return E_NOINTERFACE;
   }
@@ -36,8 +39,14 @@ class OuterUnknown : public IUnknown {
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
 
   ULONG refs = 1;
-  int queries = 0;
+  IUnknown* inner = nullptr;
 };
+
+// The inner object's count, read through its non-delegating unknown.
+ULONG CountOf(IUnknown* inner) {
+  inner->AddRef();
+  return inner->Release();
+}
 
 class ComServerTest : public testing::Test {
  protected:
@@ -115,39 +124,100 @@ TEST_F(ComServerTest, ReferenceCountsEndWithTheObject) {
 }
 
 TEST_F(ComServerTest, AggregationRules) {
-  OuterUnknown outer;
-  void* out = reinterpret_cast<void*>(0x1);
-  EXPECT_EQ(lib.Factory()->CreateInstance(&outer, IID_IZYQapi, &out), CLASS_E_NOAGGREGATION);
-  EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(lib.Factory()->CreateInstance(&outer, IID_IDispatch, &out), CLASS_E_NOAGGREGATION);
+  CountingOuter outer;
+  for (const IID* iid : {&IID_IZYQapi, &IID_IDispatch, &IID_IObjectSafety}) {
+    void* out = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(lib.Factory()->CreateInstance(&outer, *iid, &out), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(out, nullptr);
+  }
   EXPECT_EQ(lib.canUnloadNow(), S_OK) << "a refused aggregation made an object";
 
-  // Aggregated: the object's own IUnknown is handed out; its other interfaces forward their
-  // IUnknown methods to the outer object.
-  ComPtr<IUnknown> inner;
-  ASSERT_EQ(lib.Factory()->CreateInstance(&outer, IID_IUnknown, inner.OutVoid()), S_OK);
-  EXPECT_NE(static_cast<IUnknown*>(&outer), inner.get());
+  ASSERT_EQ(
+      lib.Factory()->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)),
+      S_OK);
+  EXPECT_NE(outer.inner, static_cast<IUnknown*>(&outer));
+  EXPECT_EQ(outer.refs, 1u) << "making the inner object holds no reference on the outer one";
+  EXPECT_EQ(CountOf(outer.inner), 1u);
   EXPECT_EQ(lib.canUnloadNow(), S_FALSE);
-  IZYQapi* api = nullptr;
-  ASSERT_EQ(inner->QueryInterface(IID_IZYQapi, reinterpret_cast<void**>(&api)), S_OK);
-  const ULONG outerRefs = outer.refs;
-  api->AddRef();
-  EXPECT_EQ(outer.refs, outerRefs + 1);
-  api->Release();
-  EXPECT_EQ(outer.refs, outerRefs);
-  IUnknown* viaApi = nullptr;
-  ASSERT_EQ(api->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&viaApi)), S_OK);
-  EXPECT_EQ(viaApi, static_cast<IUnknown*>(&outer));
-  EXPECT_GE(outer.queries, 1);
-  viaApi->Release();
 
+  // The inner object's interfaces, as the outer object hands them out: each reference is the
+  // outer object's.
+  IZYQapi* api = nullptr;
+  IDispatch* dispatch = nullptr;
+  IObjectSafety* safety = nullptr;
+  ASSERT_EQ(outer.QueryInterface(IID_IZYQapi, reinterpret_cast<void**>(&api)), S_OK);
+  ASSERT_EQ(outer.QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+  ASSERT_EQ(outer.QueryInterface(IID_IObjectSafety, reinterpret_cast<void**>(&safety)), S_OK);
+  EXPECT_EQ(outer.refs, 4u);
+  EXPECT_EQ(CountOf(outer.inner), 1u);
+
+  // Every interface's IUnknown methods are the outer object's, including its identity.
+  for (IUnknown* face : {static_cast<IUnknown*>(api), static_cast<IUnknown*>(dispatch),
+                         static_cast<IUnknown*>(safety)}) {
+    EXPECT_EQ(face->AddRef(), 5u);
+    EXPECT_EQ(face->Release(), 4u);
+    IUnknown* identity = nullptr;
+    ASSERT_EQ(face->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+    EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
+    identity->Release();
+    for (const IID* iid : {&IID_IZYQapi, &IID_IDispatch, &IID_IObjectSafety}) {
+      IUnknown* other = nullptr;
+      ASSERT_EQ(face->QueryInterface(*iid, reinterpret_cast<void**>(&other)), S_OK);
+      other->Release();
+    }
+    void* none = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(face->QueryInterface(kSomeOtherGuid, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+  }
+
+  // The non-delegating unknown counts itself for IUnknown and the outer object for the rest.
+  IUnknown* ownUnknown = nullptr;
+  ASSERT_EQ(outer.inner->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&ownUnknown)), S_OK);
+  EXPECT_EQ(ownUnknown, outer.inner);
+  EXPECT_EQ(CountOf(outer.inner), 2u);
+  ownUnknown->Release();
+  IObjectSafety* viaInner = nullptr;
+  ASSERT_EQ(outer.inner->QueryInterface(IID_IObjectSafety, reinterpret_cast<void**>(&viaInner)),
+            S_OK);
+  EXPECT_EQ(viaInner, safety);
+  EXPECT_EQ(outer.refs, 5u);
+  EXPECT_EQ(CountOf(outer.inner), 1u);
+  viaInner->Release();
+
+  // Calls through each interface, the safety lookups among them, move no count.
+  for (int i = 0; i < 3; ++i) {
+    DWORD supported = 0, enabled = 0;
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IZYQapi, 1, 1), S_OK);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(kSomeOtherGuid, &supported, &enabled),
+              E_NOINTERFACE);
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(kSomeOtherGuid, 1, 1), E_NOINTERFACE);
+  }
   BSTR version = nullptr;
   EXPECT_EQ(api->GetVersion(&version), S_OK);
   EXPECT_EQ(lib.Take(version), u"4.0.1.2");
-  // The reference from QueryInterface(IID_IZYQapi) was counted by the inner unknown, as the
-  // outer object's own; releasing the inner unknown's references ends the object.
-  inner->Release();
-  inner.Reset();
+  UINT typeInfos = 0;
+  EXPECT_EQ(dispatch->GetTypeInfoCount(&typeInfos), S_OK);
+  ASSERT_EQ(lib.registerServer(), S_OK);
+  DISPPARAMS none{};
+  VARIANT result{};
+  ASSERT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+            S_OK);
+  ASSERT_EQ(result.vt, VT_BSTR);
+  EXPECT_EQ(lib.Take(result.bstrVal), u"4.0.1.2");
+  ITypeInfo* info = nullptr;
+  ASSERT_EQ(dispatch->GetTypeInfo(0, 0, &info), S_OK);
+  info->Release();
+  EXPECT_EQ(outer.refs, 4u);
+  EXPECT_EQ(CountOf(outer.inner), 1u);
+
+  api->Release();
+  dispatch->Release();
+  safety->Release();
+  EXPECT_EQ(outer.refs, 1u);
+  EXPECT_EQ(CountOf(outer.inner), 1u);
+  EXPECT_EQ(lib.canUnloadNow(), S_FALSE) << "the inner object lives";
+  EXPECT_EQ(outer.inner->Release(), 0u);
   EXPECT_EQ(lib.canUnloadNow(), S_OK);
   EXPECT_EQ(outer.refs, 1u);
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zyq::com {
 namespace {
@@ -158,26 +159,53 @@ TEST_F(VariantCoercionTest, TextParametersTakeTextsAndNumbers) {
   TextArgument borrowed;
   ASSERT_EQ(CoerceToText(Text(original), &borrowed), S_OK);
   EXPECT_EQ(borrowed.get(), original) << "a BSTR argument is passed as it is";
-  EXPECT_EQ(AsText(Make(VT_EMPTY)), u"<null>");
-  EXPECT_EQ(AsText(Make(VT_NULL)), u"<null>");
-  EXPECT_EQ(AsText(Text(nullptr)), u"<null>");
+  TextArgument empty;
+  ASSERT_EQ(CoerceToText(Make(VT_EMPTY), &empty), S_OK);
+  ASSERT_NE(empty.get(), nullptr) << "VT_EMPTY is an empty text, not a missing one";
 
-  VARIANT v = Make(VT_I4);
-  v.lVal = -123;
-  EXPECT_EQ(AsText(v), u"-123");
-  v = Make(VT_UI8), v.ullVal = 18446744073709551615ull;
+  VARIANT v = Make(VT_UI8);
+  v.ullVal = 18446744073709551615ull;
   EXPECT_EQ(AsText(v), u"18446744073709551615");
-  v = Make(VT_BOOL), v.boolVal = VARIANT_TRUE;
-  EXPECT_EQ(AsText(v), u"-1");
-  EXPECT_EQ(AsText(R8(1.5)), u"1.5");
   EXPECT_EQ(AsText(R8(100)), u"100");
   EXPECT_EQ(AsText(R8(1e20)), u"1E+20");
   v = Make(VT_CY), v.cyVal.int64 = -12345;
   EXPECT_EQ(AsText(v), u"-1.2345");
   v.cyVal.int64 = 50000;
   EXPECT_EQ(AsText(v), u"5");
-  v = Make(VT_DATE), v.date = 1.0;
-  AsText(v, DISP_E_TYPEMISMATCH);
+}
+
+// Dates are written as VariantChangeType writes them for the locale 0x0409.
+TEST_F(VariantCoercionTest, DatesAreWrittenAsTheEnglishLocaleWritesThem) {
+  struct DateCase {
+    double date;
+    std::u16string text;
+  };
+  for (const DateCase& c : {
+           DateCase{0.0, u"12:00:00 AM"},
+           DateCase{3.34, u"1/2/1900 8:09:36 AM"},
+           DateCase{3339.34, u"2/20/1909 8:09:36 AM"},
+           DateCase{365.0, u"12/30/1900"},
+           DateCase{365.25, u"12/30/1900 6:00:00 AM"},
+           DateCase{1461.0, u"12/31/1903"},
+           DateCase{1461.5, u"12/31/1903 12:00:00 PM"},
+           DateCase{-49192.24, u"4/24/1765 5:45:36 AM"},
+           DateCase{-1.25, u"12/29/1899 6:00:00 AM"},
+           DateCase{-657434.0, u"1/1/100"},
+           DateCase{2958465.0, u"12/31/9999"},
+           DateCase{0.5 + 0.4 / 86400, u"12:00:00 PM"},
+           DateCase{0.5 + 0.6 / 86400, u"12:00:01 PM"},
+           DateCase{36525.999999999, u"1/1/2000 12:00:00 AM"},  // rounds up to the next day
+           DateCase{45000.75, u"3/15/2023 6:00:00 PM"},
+       }) {
+    VARIANT v = Make(VT_DATE);
+    v.date = c.date;
+    EXPECT_EQ(AsText(v), c.text) << c.date;
+  }
+  for (double outside : {-657435.0, 2958466.0, std::nan(""), double{INFINITY}}) {
+    VARIANT v = Make(VT_DATE);
+    v.date = outside;
+    AsText(v, E_INVALIDARG);
+  }
 }
 
 TEST_F(VariantCoercionTest, ReferencesAreFollowedOnce) {
@@ -202,19 +230,85 @@ TEST_F(VariantCoercionTest, ReferencesAreFollowedOnce) {
   AsLong(v, DISP_E_BADVARTYPE);
 }
 
-TEST_F(VariantCoercionTest, ValuesWithoutANumberOrTextAreRefused) {
-  AsLong(Make(VT_NULL), DISP_E_TYPEMISMATCH);
-  VARIANT error = Make(VT_ERROR);
-  error.scode = DISP_E_PARAMNOTFOUND;
-  EXPECT_TRUE(IsMissingArgument(error));
-  AsLong(error, DISP_E_TYPEMISMATCH);
-  AsText(error, DISP_E_TYPEMISMATCH);
-  AsLong(Make(VT_DISPATCH), DISP_E_TYPEMISMATCH);
-  AsText(Make(VT_UNKNOWN), DISP_E_TYPEMISMATCH);
-  AsLong(Make(VT_I4 | VT_ARRAY), DISP_E_TYPEMISMATCH);
-  AsLong(Make(VT_VARIANT), DISP_E_BADVARTYPE);
-  AsLong(Make(0x7FF), DISP_E_BADVARTYPE);
-  AsText(Make(VT_VOID), DISP_E_BADVARTYPE);
+// Every VARTYPE, as a text parameter and as an integer parameter: what it becomes or why it is
+// refused.
+TEST_F(VariantCoercionTest, EveryVariantTypeIsConvertedOrRefused) {
+  struct Row {
+    VARIANT value;
+    HRESULT textHr;
+    std::u16string text;  // "<null>" for a null BSTR
+    HRESULT longHr;
+    LONG integer;
+  };
+  auto with = [](VARTYPE vt, auto set) {
+    VARIANT v = Make(vt);
+    set(v);
+    return v;
+  };
+  const HRESULT kMismatch = DISP_E_TYPEMISMATCH, kBadType = DISP_E_BADVARTYPE;
+  LONG refLong = 31;
+  BSTR refText = Keep(u"byref");
+  DATE refDate = 1461.5;
+  SCODE refMissing = DISP_E_PARAMNOTFOUND;
+  VARIANT innerReal = R8(7.5);
+  DECIMAL decimal{};
+  decimal.scale = 3;
+  decimal.Lo64 = 12345;
+  const std::vector<Row> rows = {
+      {Make(VT_EMPTY), S_OK, u"", S_OK, 0},
+      {Make(VT_NULL), kMismatch, u"", kMismatch, 0},
+      {with(VT_I2, [](VARIANT& v) { v.iVal = -3; }), S_OK, u"-3", S_OK, -3},
+      {with(VT_I4, [](VARIANT& v) { v.lVal = 123456; }), S_OK, u"123456", S_OK, 123456},
+      {with(VT_R4, [](VARIANT& v) { v.fltVal = 2.5f; }), S_OK, u"2.5", S_OK, 2},
+      {R8(-1234.5678), S_OK, u"-1234.5678", S_OK, -1235},
+      {with(VT_CY, [](VARIANT& v) { v.cyVal.int64 = 125000; }), S_OK, u"12.5", S_OK, 12},
+      {with(VT_DATE, [](VARIANT& v) { v.date = 3.34; }), S_OK, u"1/2/1900 8:09:36 AM", S_OK, 3},
+      {Text(Keep(u" 42 ")), S_OK, u" 42 ", S_OK, 42},
+      {Text(nullptr), S_OK, u"<null>", kMismatch, 0},
+      {Make(VT_DISPATCH), kMismatch, u"", kMismatch, 0},
+      {with(VT_ERROR, [](VARIANT& v) { v.scode = DISP_E_PARAMNOTFOUND; }), kMismatch, u"",
+       kMismatch, 0},
+      {with(VT_BOOL, [](VARIANT& v) { v.boolVal = VARIANT_TRUE; }), S_OK, u"-1", S_OK, -1},
+      {with(VT_BOOL, [](VARIANT& v) { v.boolVal = VARIANT_FALSE; }), S_OK, u"0", S_OK, 0},
+      {Make(VT_VARIANT), kBadType, u"", kBadType, 0},
+      {Make(VT_UNKNOWN), kMismatch, u"", kMismatch, 0},
+      {with(VT_DECIMAL, [&](VARIANT& v) { v.decVal = decimal, v.vt = VT_DECIMAL; }), S_OK,
+       u"12.345", S_OK, 12},
+      {Make(15), kBadType, u"", kBadType, 0},
+      {with(VT_I1, [](VARIANT& v) { v.cVal = -5; }), S_OK, u"-5", S_OK, -5},
+      {with(VT_UI1, [](VARIANT& v) { v.bVal = 200; }), S_OK, u"200", S_OK, 200},
+      {with(VT_UI2, [](VARIANT& v) { v.uiVal = 65535; }), S_OK, u"65535", S_OK, 65535},
+      {with(VT_UI4, [](VARIANT& v) { v.ulVal = 4000000000u; }), S_OK, u"4000000000",
+       DISP_E_OVERFLOW, 0},
+      {with(VT_I8, [](VARIANT& v) { v.llVal = -9000000000LL; }), S_OK, u"-9000000000",
+       DISP_E_OVERFLOW, 0},
+      {with(VT_UI8, [](VARIANT& v) { v.ullVal = 7; }), S_OK, u"7", S_OK, 7},
+      {with(VT_INT, [](VARIANT& v) { v.intVal = -7; }), S_OK, u"-7", S_OK, -7},
+      {with(VT_UINT, [](VARIANT& v) { v.uintVal = 8; }), S_OK, u"8", S_OK, 8},
+      {Make(VT_VOID), kBadType, u"", kBadType, 0},
+      {Make(VT_HRESULT), kBadType, u"", kBadType, 0},
+      {Make(VT_RECORD), kMismatch, u"", kMismatch, 0},
+      {Make(VT_I4 | VT_ARRAY), kMismatch, u"", kMismatch, 0},
+      {with(VT_I4 | VT_BYREF, [&](VARIANT& v) { v.plVal = &refLong; }), S_OK, u"31", S_OK, 31},
+      {with(VT_BSTR | VT_BYREF, [&](VARIANT& v) { v.pbstrVal = &refText; }), S_OK, u"byref",
+       kMismatch, 0},
+      {with(VT_DATE | VT_BYREF, [&](VARIANT& v) { v.pdate = &refDate; }), S_OK,
+       u"12/31/1903 12:00:00 PM", S_OK, 1462},
+      {with(VT_ERROR | VT_BYREF, [&](VARIANT& v) { v.pscode = &refMissing; }), kMismatch, u"",
+       kMismatch, 0},
+      {with(VT_VARIANT | VT_BYREF, [&](VARIANT& v) { v.pvarVal = &innerReal; }), S_OK, u"7.5", S_OK,
+       8},
+      {with(VT_NULL | VT_BYREF, [&](VARIANT& v) { v.byref = &refLong; }), kBadType, u"", kBadType,
+       0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "vt 0x" << std::hex << row.value.vt);
+    EXPECT_EQ(AsText(row.value, row.textHr), row.textHr == S_OK ? row.text : u"<hr>");
+    const std::optional<LONG> integer = AsLong(row.value, row.longHr);
+    if (row.longHr == S_OK) {
+      EXPECT_EQ(integer, row.integer);
+    }
+  }
 }
 
 }  // namespace
