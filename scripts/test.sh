@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in a normal build with warnings as errors, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer. Dialog tests run on a virtual display. Then
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the tests that call the library from many
+# threads at once once more under ThreadSanitizer. Dialog tests run on a virtual display. Then
 # every fuzz target runs briefly (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,6 +20,10 @@ run_suite() {
 run_suite build
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-sanitize -DZYQ_SANITIZE=ON
+# ThreadSanitizer: only the library and the thread tests are built; any report fails the run.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZYQ_WERROR=ON -DZYQ_SANITIZE=thread
+cmake --build build-tsan -j "$jobs" --target thread_tests zyq_java_threads
+(cd build-tsan && ctest --output-on-failure --timeout 900 -R 'FrontEndThreadsTest|JavaThreads')
 # A short fuzzing run of every target (20 s each) over its seed corpus.
 bash scripts/fuzz.sh 20
 echo "All tests passed."

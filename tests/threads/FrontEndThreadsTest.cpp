@@ -106,7 +106,7 @@ TEST(FrontEndThreadsTest, ComObjectsCalledFromSeveralThreadsKeepEveryResultWhole
   const ComClient lib;
   std::vector<ComPtr<IZYQapi>> objects;
   std::vector<WorkloadCalls> perObject;
-  for (int i = 0; i < kThreads; ++i) {
+  for (int i = 0; i < kThreads / 2; ++i) {
     objects.push_back(lib.Create());
     perObject.push_back(ComCalls(lib, objects.back().get()));
   }

@@ -13,11 +13,12 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$root/pfx/key.pem" -out "$roo
   -days 30 -subj "/C=TW/O=Test/CN=$id" 2>/dev/null
 openssl pkcs12 -export -inkey "$root/pfx/key.pem" -in "$root/pfx/cert.pem" \
   -out "$root/pfx/user.pfx" -passout pass:java-pass
-"$java" -Xcheck:jni -Djava.library.path="$libdir" -cp "$classpath" JavaThreads \
+# ZYQ_JAVA_PRELOAD: a sanitizer runtime that only the virtual machine loads.
+LD_PRELOAD=${ZYQ_JAVA_PRELOAD:-${LD_PRELOAD:-}} "$java" -Xcheck:jni -Djava.library.path="$libdir" -cp "$classpath" JavaThreads \
   "$root/pfx" user.pfx java-pass "$id" "$root/pfx/cert.pem" "$root/out" 2>&1 | tee "$root/log"
 status=${PIPESTATUS[0]}
-if grep -q "WARNING in native method" "$root/log"; then
-  echo "the virtual machine reported a JNI fault" >&2
+if grep -q -e "WARNING in native method" -e "WARNING: ThreadSanitizer" "$root/log"; then
+  echo "the virtual machine or the sanitizer reported a fault" >&2
   exit 1
 fi
 ((status == 0)) || exit "$status"

@@ -2,6 +2,7 @@
 // CryptExportPublicKeyInfo, CryptExportKey, CryptSignHash and PP_ENUMCONTAINERS.
 #include <algorithm>
 #include <array>
+#include <span>
 
 #include "platform/CryptoKeys.h"
 #include "platform/posix/keys/KeyRules.h"
@@ -18,43 +19,35 @@ using posix::StoredKeyPair;
 constexpr size_t kMaxContainerName = 260;  // MAX_PATH
 
 // The DigestInfo prefix (algorithm identifier with NULL parameters, then the OCTET STRING
-// header) and the value length of each hash algorithm that can be signed.
+// header) and the value length of each hash algorithm that can be signed. Constant data with no
+// destructor: a thread still signing while another runs the process's exit handlers reads it
+// safely.
+constexpr uint8_t kMd5Prefix[] = {0x30, 0x20, 0x30, 0x0C, 0x06, 0x08, 0x2A, 0x86, 0x48,
+                                  0x86, 0xF7, 0x0D, 0x02, 0x05, 0x05, 0x00, 0x04, 0x10};
+constexpr uint8_t kSha1Prefix[] = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
+                                   0x03, 0x02, 0x1A, 0x05, 0x00, 0x04, 0x14};
+constexpr uint8_t kSha256Prefix[] = {0x30, 0x31, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
+                                     0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
+constexpr uint8_t kSha384Prefix[] = {0x30, 0x41, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
+                                     0x65, 0x03, 0x04, 0x02, 0x02, 0x05, 0x00, 0x04, 0x30};
+constexpr uint8_t kSha512Prefix[] = {0x30, 0x51, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
+                                     0x65, 0x03, 0x04, 0x02, 0x03, 0x05, 0x00, 0x04, 0x40};
+
 struct HashRule {
   uint32_t algorithm;
   size_t valueLength;
-  std::vector<uint8_t> prefix;
+  std::span<const uint8_t> prefix;
   bool aesProviderOnly;
 };
 
+constexpr HashRule kHashRules[] = {
+    {kCalgMd5, 16, kMd5Prefix, false},      {kCalgSha1, 20, kSha1Prefix, false},
+    {kCalgSslShaMd5, 36, {}, false},        {kCalgSha256, 32, kSha256Prefix, true},
+    {kCalgSha384, 48, kSha384Prefix, true}, {kCalgSha512, 64, kSha512Prefix, true},
+};
+
 const HashRule* FindHashRule(uint32_t algorithm) {
-  static const std::array<HashRule, 6> kRules = {{
-      {kCalgMd5,
-       16,
-       {0x30, 0x20, 0x30, 0x0C, 0x06, 0x08, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x02, 0x05, 0x05,
-        0x00, 0x04, 0x10},
-       false},
-      {kCalgSha1,
-       20,
-       {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E, 0x03, 0x02, 0x1A, 0x05, 0x00, 0x04, 0x14},
-       false},
-      {kCalgSslShaMd5, 36, {}, false},
-      {kCalgSha256,
-       32,
-       {0x30, 0x31, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01,
-        0x05, 0x00, 0x04, 0x20},
-       true},
-      {kCalgSha384,
-       48,
-       {0x30, 0x41, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x02,
-        0x05, 0x00, 0x04, 0x30},
-       true},
-      {kCalgSha512,
-       64,
-       {0x30, 0x51, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x03,
-        0x05, 0x00, 0x04, 0x40},
-       true},
-  }};
-  for (const HashRule& rule : kRules) {
+  for (const HashRule& rule : kHashRules) {
     if (rule.algorithm == algorithm) return &rule;
   }
   return nullptr;
@@ -147,7 +140,7 @@ class PosixKeyContext final : public KeyContext {
       return err;
     }
     std::vector<uint8_t> block;
-    if ((flags & kCryptNoHashOid) == 0) block = rule->prefix;
+    if ((flags & kCryptNoHashOid) == 0) block.assign(rule->prefix.begin(), rule->prefix.end());
     block.insert(block.end(), hash.begin(), hash.end());
     std::vector<uint8_t> bigEndian;
     if (SysError err = posix::RsaSignPkcs1(pair.pkcs8.bytes(), block, &bigEndian);
