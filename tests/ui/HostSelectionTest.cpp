@@ -1,5 +1,6 @@
 // How ZYQSEC_UI picks a host when nothing can be shown: no setting ever leaves a process without
 // a terminal or display waiting for an answer.
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,7 +19,7 @@ namespace {
 // code is 0 when the picker was cancelled, -2 means it hung.
 int PickerInChildWithoutDisplay(const char* setting) {
   int silent[2];
-  if (pipe(silent) != 0) return -3;
+  if (pipe2(silent, O_CLOEXEC) != 0) return -3;
   const pid_t pid = fork();
   if (pid == 0) {
     unsetenv("DISPLAY");
