@@ -109,9 +109,12 @@ Bstr SecurityEngine::Hash(Bstr strPlainText, int32_t dwFlags) {
 Bstr SecurityEngine::HashFile(Bstr strFileName, int32_t dwFlags) {
   BeginOperation(false);
   std::string path = strFileName.ToAnsi();
-  if (path.empty() && ui::PromptFileToHash(path) != ui::kDialogOk) {
-    Fail(result::kCancelled);
-    return Bstr::FromAnsi("");
+  if (path.empty()) {
+    // 5070 when the user cancelled the picker, 5002 when it could not be created.
+    if (const int code = ui::PromptFileToHash(path); code != ui::kDialogOk) {
+      Fail(code);
+      return Bstr::FromAnsi("");
+    }
   }
   if (!platform::CurrentFileSystem().Exists(path)) {
     Fail(result::kFileNotFound);

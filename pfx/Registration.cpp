@@ -133,7 +133,7 @@ int32_t SecurityEngine::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPa
   for (;;) {
     if (registeredFolder_.empty() || !files.IsFolder(registeredFolder_)) {
       std::string chosen = registeredFolder_.empty() ? failedFolder : registeredFolder_;
-      if (ui::PromptCertFolder(chosen) != 0) return Fail(result::kCancelled);
+      if (int32_t code = ui::PromptCertFolder(chosen)) return Fail(code);
       registeredFolder_ = std::move(chosen);
       files.CreateFolders(registeredFolder_);
     }

@@ -1,4 +1,4 @@
-// The value types of the dialog seam, and the answers of a host that shows nothing.
+// The value types of the dialog seam, and the answers of a host that creates no dialog.
 #include "platform/DialogHost.h"
 
 namespace zyq::platform {
@@ -43,8 +43,8 @@ ListOutcome DialogHost::RunList(const ListDialog&) {
   return {};
 }
 
-std::optional<std::string> DialogHost::RunPicker(const PickerRequest&) {
-  return std::nullopt;
+PickerOutcome DialogHost::RunPicker(const PickerRequest&) {
+  return {};
 }
 
 std::string CutToCharacters(std::string_view utf8, int limit) {

@@ -12,7 +12,9 @@
 // ZYQSEC_UI_LOG=FILE makes every host append one JSON line per dialog shown (never a password).
 //
 // All texts crossing this seam are UTF-8. Every method runs modally on the calling thread and
-// returns only when the dialog is closed; a host that cannot show anything answers Cancel.
+// returns only when the dialog is closed. A host that cannot create a dialog (ZYQSEC_UI=none, or
+// no display and no terminal) says so at once with kNotCreated: nobody was asked, which callers
+// report differently from a person's Cancel.
 #pragma once
 
 #include <functional>
@@ -89,7 +91,9 @@ struct PickerRequest {
   std::string defaultExtension;  // appended by some pickers to a name typed without one
 };
 
-enum class DialogAnswer { kOk, kCancel };
+// How a dialog ended: OK; Cancel (the user closed it without OK, or a script or the terminal
+// ran out of answers); or it could not be created at all, so nobody saw it.
+enum class DialogAnswer { kOk, kCancel, kNotCreated };
 
 // A dialog made of labels, edit boxes and buttons (templates 202-204).
 struct FormDialog {
@@ -114,7 +118,7 @@ struct FormDialog {
 };
 
 struct FormOutcome {
-  DialogAnswer answer = DialogAnswer::kCancel;
+  DialogAnswer answer = DialogAnswer::kNotCreated;
   FieldValues values;  // every edit box's final text (limits applied)
 };
 
@@ -141,8 +145,14 @@ struct ListDialog {
 };
 
 struct ListOutcome {
-  DialogAnswer answer = DialogAnswer::kCancel;
+  DialogAnswer answer = DialogAnswer::kNotCreated;
   int selected = 0;  // first selected row, 0 when none is selected
+};
+
+// What a bare picker gave.
+struct PickerOutcome {
+  DialogAnswer answer = DialogAnswer::kNotCreated;
+  std::string path;  // the chosen path on kOk (never empty then); empty otherwise
 };
 
 class DialogHost {
@@ -153,14 +163,15 @@ class DialogHost {
   // (the caller fails with ERROR_CANCELLED).
   virtual bool ConfirmKeyAccess(const std::string& containerName) = 0;
 
-  // Shows a form dialog; see FormDialog for the rules the host applies.
+  // Shows a form dialog; see FormDialog for the rules the host applies. The base class
+  // creates no dialog: kNotCreated.
   virtual FormOutcome RunForm(const FormDialog& dialog);
 
-  // Shows a list dialog.
+  // Shows a list dialog (base class: kNotCreated).
   virtual ListOutcome RunList(const ListDialog& dialog);
 
-  // Shows a bare file or folder picker; the chosen path, or nullopt when cancelled.
-  virtual std::optional<std::string> RunPicker(const PickerRequest& request);
+  // Shows a bare file or folder picker (base class: kNotCreated).
+  virtual PickerOutcome RunPicker(const PickerRequest& request);
 };
 
 // The process's host, chosen from ZYQSEC_UI (and chosen again when the variable changes).

@@ -25,9 +25,8 @@ int RunCertFileInfo(std::string_view title, bool folderMode, bool browseLocked, 
   dialog.SetFolder(folder);
   dialog.SetFileName(fileName);
   dialog.SetLengthBounds(minLength, maxLength);
-  if (dialog.Run(platform::CurrentDialogHost()) != platform::DialogAnswer::kOk) {
-    return kDialogCancelled;
-  }
+  const int code = DialogCode(dialog.Run(platform::CurrentDialogHost()));
+  if (code != kDialogOk) return code;
   folder = dialog.folder();
   if (copyBack == CopyBack::kEverything) fileName = dialog.fileName();
   password = dialog.password();
@@ -64,9 +63,8 @@ int PromptChangePassword(std::string& folder, std::string& fileName, SecretStrin
   dialog.SetFolder(folder);
   dialog.SetFileName(fileName);
   dialog.SetLengthBounds(minLength, maxLength);
-  if (dialog.Run(platform::CurrentDialogHost()) != platform::DialogAnswer::kOk) {
-    return kDialogCancelled;
-  }
+  const int code = DialogCode(dialog.Run(platform::CurrentDialogHost()));
+  if (code != kDialogOk) return code;
   folder = dialog.folder();
   fileName = dialog.fileName();
   oldPassword = dialog.oldPassword();
@@ -78,9 +76,8 @@ int PromptChangePassword(std::string& folder, std::string& fileName, SecretStrin
 int PromptCertFolder(std::string& folder) {
   CertFolderDialog dialog;
   dialog.SetFolder(folder);
-  if (dialog.Run(platform::CurrentDialogHost()) != platform::DialogAnswer::kOk) {
-    return kDialogCancelled;
-  }
+  const int code = DialogCode(dialog.Run(platform::CurrentDialogHost()));
+  if (code != kDialogOk) return code;
   folder = dialog.folder();
   return kDialogOk;
 }

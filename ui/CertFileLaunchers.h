@@ -2,6 +2,8 @@
 // values, runs it on the process's dialog host and copies the answers back. Texts are ANSI
 // (the engine's code page). They return a result code and never touch the engine's fields:
 //   kDialogOk (0)              OK; the values named below were copied back
+//   kDialogNotCreated (5002)   the host could not create the dialog; the arguments keep their
+//                              values
 //   kDialogCancelled (5070)    any other end; the arguments keep their values
 //   kNewPasswordsDiffer (5209) PromptChangePassword only, see there
 // minLength and maxLength are the engine's password bounds, settled as SettlePasswordBounds
@@ -38,7 +40,7 @@ int PromptChangePassword(std::string& folder, std::string& fileName, SecretStrin
 
 // CertFolderDialog, for an operation that could not write into `folder`: it shows that folder
 // and lets the user choose another. kDialogOk with the chosen folder in `folder`, or
-// kDialogCancelled with `folder` unchanged.
+// kDialogCancelled or kDialogNotCreated with `folder` unchanged.
 int PromptCertFolder(std::string& folder);
 
 }  // namespace zyq::ui

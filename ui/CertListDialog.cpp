@@ -71,7 +71,14 @@ DialogAnswer CertListDialog::Run(platform::DialogHost& host) {
 int ChooseCertificate(const std::vector<CertificateCandidate>& candidates, int& chosen) {
   if (candidates.empty()) return kNoCertificateChosen;
   CertListDialog dialog(candidates);
-  if (dialog.Run(platform::CurrentDialogHost()) != DialogAnswer::kOk) return kDialogCancelled;
+  switch (dialog.Run(platform::CurrentDialogHost())) {
+    case DialogAnswer::kOk:
+      break;
+    case DialogAnswer::kCancel:
+      return kDialogCancelled;
+    case DialogAnswer::kNotCreated:
+      return kNoCertificateChosen;
+  }
   chosen = dialog.selected();
   return kDialogOk;
 }

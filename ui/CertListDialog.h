@@ -46,8 +46,8 @@ class CertListDialog {
 };
 
 // Runs CertListDialog on the process's dialog host. kDialogOk with the chosen candidate's index
-// in `chosen`; kNoCertificateChosen when there is no candidate; kDialogCancelled when the user
-// did not press OK. `chosen` changes only on kDialogOk.
+// in `chosen`; kNoCertificateChosen when there is no candidate or the host could not create the
+// list; kDialogCancelled when the user did not press OK. `chosen` changes only on kDialogOk.
 int ChooseCertificate(const std::vector<CertificateCandidate>& candidates, int& chosen);
 
 }  // namespace zyq::ui

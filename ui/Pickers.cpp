@@ -13,10 +13,10 @@ int PromptFileToHash(std::string& path) {
   request.title = text::kHashFilePickerTitle;
   request.filters.push_back({std::string(text::kAllFilesDescription), {"*.*"}});
   request.defaultExtension = "*.*";
-  std::optional<std::string> picked = platform::CurrentDialogHost().RunPicker(request);
-  if (!picked) return kDialogCancelled;
-  path = platform::Utf8ToAnsi(*picked);
-  return kDialogOk;
+  const platform::PickerOutcome picked = platform::CurrentDialogHost().RunPicker(request);
+  const int code = DialogCode(picked.answer);
+  if (code == kDialogOk) path = platform::Utf8ToAnsi(picked.path);
+  return code;
 }
 
 std::string PromptLocalFolder(const std::string& initPath, const std::string& title) {
@@ -25,8 +25,9 @@ std::string PromptLocalFolder(const std::string& initPath, const std::string& ti
   request.title =
       title.empty() ? std::string(text::kLocalFolderPickerTitle) : platform::AnsiToUtf8(title);
   request.initial = platform::AnsiToUtf8(initPath);
-  std::optional<std::string> picked = platform::CurrentDialogHost().RunPicker(request);
-  return picked ? platform::Utf8ToAnsi(*picked) : std::string();
+  const platform::PickerOutcome picked = platform::CurrentDialogHost().RunPicker(request);
+  return picked.answer == platform::DialogAnswer::kOk ? platform::Utf8ToAnsi(picked.path)
+                                                      : std::string();
 }
 
 }  // namespace zyq::ui

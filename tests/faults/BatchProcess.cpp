@@ -1,5 +1,6 @@
 #include "tests/faults/BatchProcess.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -99,6 +100,13 @@ BatchAnswer ParseAnswer(const std::string& line) {
   return a;
 }
 
+// In a forked child: makes `target` a copy of `fd` that stays open across exec. dup2 onto the
+// same number would keep the close-on-exec flag, so that case clears it instead.
+bool OnDescriptor(int fd, int target) {
+  if (fd == target) return fcntl(fd, F_SETFD, 0) == 0;
+  return dup2(fd, target) == target;
+}
+
 }  // namespace
 
 std::string BatchRequest(const std::string& flatName, const std::vector<BatchArg>& args) {
@@ -115,14 +123,22 @@ bool RunningAsRoot() {
 }
 
 BatchProcess::BatchProcess(BatchOptions options) {
+  // Both pipes are close-on-exec: a process another thread starts at the same moment must not
+  // inherit our child's input, or that input never reaches its end. The child's copies on 0 and
+  // 1 are made by dup2, which leaves them open across exec.
   int toChild[2];
   int fromChild[2];
-  if (pipe(toChild) != 0 || pipe(fromChild) != 0) return;
+  if (pipe2(toChild, O_CLOEXEC) != 0) return;
+  if (pipe2(fromChild, O_CLOEXEC) != 0) {
+    close(toChild[0]);
+    close(toChild[1]);
+    return;
+  }
   pid_ = fork();
   if (pid_ == 0) {
-    dup2(toChild[0], STDIN_FILENO);
-    dup2(fromChild[1], STDOUT_FILENO);
-    for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) close(fd);
+    if (!OnDescriptor(toChild[0], STDIN_FILENO) || !OnDescriptor(fromChild[1], STDOUT_FILENO)) {
+      _exit(122);
+    }
     if (options.fileSizeLimit) {
       std::signal(SIGXFSZ, SIG_IGN);  // stays ignored across exec
       const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
@@ -139,6 +155,11 @@ BatchProcess::BatchProcess(BatchOptions options) {
   }
   close(toChild[0]);
   close(fromChild[1]);
+  if (pid_ < 0) {
+    close(toChild[1]);
+    close(fromChild[0]);
+    return;
+  }
   in_ = toChild[1];
   out_ = fromChild[0];
 }
@@ -193,15 +214,13 @@ void BatchProcess::Kill() {
   reaped_ = true;
 }
 
-int BatchProcess::Finish() {
+int BatchProcess::Finish(int timeoutSeconds) {
   if (reaped_) return status_;
   if (in_ >= 0) {
     close(in_);
     in_ = -1;
   }
-  // A process that does not end within two minutes of its input closing is hung: killed, and
-  // its status says so.
-  for (int i = 0; i < 1200; ++i) {
+  for (int i = 0; i < timeoutSeconds * 10; ++i) {
     if (waitpid(pid_, &status_, WNOHANG) == pid_) {
       reaped_ = true;
       return status_;

@@ -57,8 +57,9 @@ class BatchProcess {
 
   // Ends the process with SIGKILL and reaps it.
   void Kill();
-  // Closes its input and waits for it to end; the wait status.
-  int Finish();
+  // Closes its input and waits for it to end; the wait status. A process still running after
+  // timeoutSeconds is hung: it is killed, and the status says so.
+  int Finish(int timeoutSeconds = 120);
 
   pid_t pid() const { return pid_; }
 

@@ -1,5 +1,10 @@
-// Two processes registering users and signing with them at the same time on one state folder:
-// nothing is lost. Every registration is there afterwards and every signature verifies.
+// Processes working at once. Two processes registering users and signing with them at the same
+// time on one state folder: nothing is lost. Every registration is there afterwards and every
+// signature verifies. Processes started from many threads at once: none holds another's input.
+#include <chrono>
+#include <condition_variable>
+#include <latch>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -100,6 +105,50 @@ TEST(ConcurrentUseTest, TwoProcessesRegisteringAndSigningLoseNothing) {
     }
   }
   EXPECT_EQ(signatures, 2 * kSignaturesPerUser * kUsersPerProcess * (kUsersPerProcess + 1) / 2);
+}
+
+// Eight threads start a batch process each at the same moment. Once all eight answer, they close
+// their inputs one after another while the rest still run: each must end within the time limit,
+// which it cannot when a process started by another thread inherited its input's write end.
+TEST(ConcurrentUseTest, ProcessesStartedFromManyThreadsEachEndWhenTheirInputCloses) {
+  constexpr int kProcesses = 8;
+  constexpr int kLimitSeconds = 30;
+  struct Outcome {
+    bool answered = false;
+    int status = -1;
+    double seconds = 0;
+  };
+  std::vector<Outcome> outcomes(kProcesses);
+  std::latch start(kProcesses);
+  std::latch allRunning(kProcesses);
+  std::mutex mutex;
+  std::condition_variable turnChanged;
+  int turn = 0;
+
+  auto run = [&](int index) {
+    start.arrive_and_wait();
+    BatchProcess batch;
+    outcomes[index].answered = batch.Call("GetDllVersion", {}, 60).answered;
+    allRunning.arrive_and_wait();
+    std::unique_lock lock(mutex);
+    turnChanged.wait(lock, [&] { return turn == index; });
+    const auto begin = std::chrono::steady_clock::now();
+    outcomes[index].status = batch.Finish(kLimitSeconds);
+    outcomes[index].seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    ++turn;
+    turnChanged.notify_all();
+  };
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kProcesses; ++i) threads.emplace_back(run, i);
+  for (std::thread& t : threads) t.join();
+
+  for (int i = 0; i < kProcesses; ++i) {
+    SCOPED_TRACE("process " + std::to_string(i));
+    EXPECT_TRUE(outcomes[i].answered);
+    EXPECT_TRUE(EndedCleanly(outcomes[i].status))
+        << "still running " << outcomes[i].seconds << " s after its input closed";
+  }
 }
 
 }  // namespace

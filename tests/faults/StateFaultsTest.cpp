@@ -2,6 +2,7 @@
 // once or part way), and the state database held locked by another process. Operations that
 // write state answer an error code (never success, never a crash), what was stored before stays
 // as it was, and a success reported is a change made.
+#include <fcntl.h>
 #include <poll.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -152,7 +153,8 @@ TEST_F(StateFaultsTest, DiskFillingPartWayLeavesOldOrNewStateAsAnswered) {
 class LockHolder {
  public:
   explicit LockHolder(const std::string& database) {
-    if (pipe(ready_) != 0 || pipe(release_) != 0) return;
+    // Close-on-exec, so that no process started meanwhile holds an end open.
+    if (pipe2(ready_, O_CLOEXEC) != 0 || pipe2(release_, O_CLOEXEC) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
       sqlite3* db = nullptr;
@@ -167,8 +169,15 @@ class LockHolder {
       sqlite3_close(db);
       _exit(0);
     }
+    // The child's end of `ready_` is closed here, so that a child that dies reads as the pipe's
+    // end. The read end of `release_` stays open here, so that telling a child that already died
+    // to let go does not raise SIGPIPE.
+    CloseEnd(ready_[1]);
   }
-  ~LockHolder() { Release(); }
+  ~LockHolder() {
+    Release();
+    for (int* fd : {&ready_[0], &ready_[1], &release_[0], &release_[1]}) CloseEnd(*fd);
+  }
 
   // Waits until the child holds the lock.
   bool Held() {
@@ -187,6 +196,11 @@ class LockHolder {
   }
 
  private:
+  static void CloseEnd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
+
   int ready_[2] = {-1, -1};
   int release_[2] = {-1, -1};
   pid_t pid_ = -1;

@@ -58,12 +58,6 @@ TEST(PickerOperationsTest, HashFileAsksForTheFileWhenTheNameIsEmpty) {
   EXPECT_NE(lines[0].find(R"("picker": "open-file", "caption": "請選擇檔案")"), std::string::npos);
 }
 
-TEST(PickerOperationsTest, HashFileWithoutAnyDialogHostIsCancelled) {
-  SecurityEngine engine;  // the test environment has ZYQSEC_UI=none
-  EXPECT_EQ(std::u16string(engine.HashFile(Bstr(), 2).View()), u"");
-  EXPECT_EQ(engine.GetErrorCode(), 5070);
-}
-
 TEST(PickerOperationsTest, SelectLocalFolderReturnsTheChoiceAndReportsNothing) {
   SecurityEngine engine;
   test::ScriptedDialogs dialogs;

@@ -1,6 +1,7 @@
 // Several processes using the registry at once, and processes that die in the middle of a change.
 // The other processes are this test program started again with ZYQ_REGISTRY_CHILD naming their
 // part; they run it before the test main and exit.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -83,7 +84,7 @@ struct ChildHook {
 // Starts this program again in the given part; its standard output comes to *out.
 pid_t Spawn(const std::string& role, int* out) {
   int fds[2];
-  if (::pipe(fds) != 0) return -1;
+  if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(fds[1], 1);

@@ -53,7 +53,8 @@ std::string ReadFile(const std::string& path) {
 }
 
 int RunCommand(const std::string& command, std::string* output) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  // "e": our end of the pipe is close-on-exec, so no other process started meanwhile keeps it.
+  FILE* pipe = popen((command + " 2>&1").c_str(), "re");
   if (pipe == nullptr) return -1;
   std::string text;
   char buf[4096];

@@ -3,6 +3,7 @@
 // its own (the sweep driver) so that a crash, a hang (the driver's per-call alarm) or a leak
 // (the sanitizers' exit check) shows as that process's end, and names the call. Every call must
 // return, with an error code that the engine documents and a result that agrees with it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,7 +74,7 @@ struct DriverRun {
 DriverRun RunDriver(const std::vector<std::string>& args) {
   int pipeFds[2];
   DriverRun run;
-  if (pipe(pipeFds) != 0) return {-1, "pipe failed"};
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) return {-1, "pipe failed"};
   const pid_t child = fork();
   if (child == 0) {
     dup2(pipeFds[1], STDOUT_FILENO);

@@ -44,10 +44,10 @@ TEST(PickersTest, LocalFolderPickerUsesDefaultTitleAndStartFolder) {
             R"({"picker": "folder", "caption": "T", "initial": "/起點", "answer": "ok"})");
 }
 
-TEST(PickersTest, NoneHostCancelsWithoutWaiting) {
+TEST(PickersTest, NoneHostCreatesNoPickerAndDoesNotWait) {
   // The test environment selects ZYQSEC_UI=none.
   std::string path = "kept";
-  EXPECT_EQ(PromptFileToHash(path), kDialogCancelled);
+  EXPECT_EQ(PromptFileToHash(path), kDialogNotCreated);
   EXPECT_EQ(path, "kept");
   EXPECT_EQ(PromptLocalFolder("/start", ""), "");
 }

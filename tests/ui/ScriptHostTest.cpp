@@ -54,19 +54,33 @@ PickerRequest FolderPicker(std::string initial) {
   return request;
 }
 
+// A picker's outcome in one text: the path on OK, else "(cancel)" or "(not created)".
+std::string Answered(const PickerOutcome& outcome) {
+  switch (outcome.answer) {
+    case DialogAnswer::kOk:
+      return outcome.path;
+    case DialogAnswer::kCancel:
+      return outcome.path.empty() ? "(cancel)" : "(cancel with a path)";
+    case DialogAnswer::kNotCreated:
+      break;
+  }
+  return outcome.path.empty() ? "(not created)" : "(not created with a path)";
+}
+
 TEST(ScriptHostTest, FileIsReadAfreshAndNoLineLeftCancels) {
   zyq::test::ScriptedDialogs dialogs;
   DialogHost& host = CurrentDialogHost();
   // Nothing written yet: cancelled at once.
-  EXPECT_EQ(host.RunPicker(FolderPicker("/start")), std::nullopt);
+  EXPECT_EQ(Answered(host.RunPicker(FolderPicker("/start"))), "(cancel)");
   // Lines appended between dialogs are seen by the same host.
   dialogs.Answer({"ok\tpath=/a"});
-  EXPECT_EQ(host.RunPicker(FolderPicker("/start")), "/a");
+  EXPECT_EQ(Answered(host.RunPicker(FolderPicker("/start"))), "/a");
   dialogs.Answer({"ok", "cancel\tpath=/c", "ok\tpath=/d"});
-  EXPECT_EQ(host.RunPicker(FolderPicker("/start")), "/start");  // OK at once keeps the start
-  EXPECT_EQ(host.RunPicker(FolderPicker("/start")), std::nullopt);
-  EXPECT_EQ(host.RunPicker(FolderPicker("/start")), "/d");
-  EXPECT_EQ(host.RunPicker(FolderPicker("/start")), std::nullopt);
+  // OK at once keeps the start.
+  EXPECT_EQ(Answered(host.RunPicker(FolderPicker("/start"))), "/start");
+  EXPECT_EQ(Answered(host.RunPicker(FolderPicker("/start"))), "(cancel)");
+  EXPECT_EQ(Answered(host.RunPicker(FolderPicker("/start"))), "/d");
+  EXPECT_EQ(Answered(host.RunPicker(FolderPicker("/start"))), "(cancel)");
   EXPECT_EQ(dialogs.Transcript().size(), 6u);
 }
 
@@ -76,11 +90,11 @@ TEST(ScriptHostTest, OpenFileOkWithoutPathNeedsARealInitialName) {
   PickerRequest request;
   request.kind = PickerKind::kOpenFile;
   request.initial = "/certs/*.pfx";
-  EXPECT_EQ(CurrentDialogHost().RunPicker(request), std::nullopt);
+  EXPECT_EQ(Answered(CurrentDialogHost().RunPicker(request)), "(cancel)");
   request.initial = "/certs/a.pfx";
-  EXPECT_EQ(CurrentDialogHost().RunPicker(request), "/certs/a.pfx");
+  EXPECT_EQ(Answered(CurrentDialogHost().RunPicker(request)), "/certs/a.pfx");
   // A field a picker does not have is a script error, answered with Cancel.
-  EXPECT_EQ(CurrentDialogHost().RunPicker(request), std::nullopt);
+  EXPECT_EQ(Answered(CurrentDialogHost().RunPicker(request)), "(cancel)");
 }
 
 TEST(ScriptHostTest, KeyAccessIsAllowedOnlyByOk) {
@@ -97,14 +111,14 @@ TEST(ScriptHostTest, KeyAccessIsAllowedOnlyByOk) {
             R"({"picker": "key-access", "caption": "確認使用私密金鑰", "answer": "cancel"})");
 }
 
-TEST(HostSelectionTest, NoneAndUnknownSettingsCancelEverything) {
+TEST(HostSelectionTest, NoneAndUnknownSettingsCreateNoDialog) {
   for (const char* setting : {"none", "bogus", "script"}) {
     auto host = CreateDialogHost(setting);
     ASSERT_NE(host, nullptr);
     EXPECT_FALSE(host->ConfirmKeyAccess("c")) << setting;
-    EXPECT_EQ(host->RunPicker(FolderPicker("/x")), std::nullopt) << setting;
-    EXPECT_EQ(host->RunForm(FormDialog{}).answer, DialogAnswer::kCancel) << setting;
-    EXPECT_EQ(host->RunList(ListDialog{}).answer, DialogAnswer::kCancel) << setting;
+    EXPECT_EQ(Answered(host->RunPicker(FolderPicker("/x"))), "(not created)") << setting;
+    EXPECT_EQ(host->RunForm(FormDialog{}).answer, DialogAnswer::kNotCreated) << setting;
+    EXPECT_EQ(host->RunList(ListDialog{}).answer, DialogAnswer::kNotCreated) << setting;
   }
 }
 

@@ -22,6 +22,7 @@ class ScriptedDialogs {
   std::string TranscriptText() const;
 
   const std::string& scriptPath() const { return script_; }
+  const std::string& transcriptPath() const { return log_; }
 
  private:
   std::string script_;

@@ -159,7 +159,7 @@ DialogAnswer ConsoleHost::ShowForm(FormSession& session) {
     } else if (answer == "c" || answer == "C") {
       return DialogAnswer::kCancel;
     } else if ((answer == "b" || answer == "B") && session.BrowseEnabled()) {
-      session.Browsed(ShowPicker(session.BrowsePicker()));
+      session.Browsed(AskPath(session.BrowsePicker()));
     } else if ((answer == "r" || answer == "R") && hasBoxes) {
       fill = true;
     }
@@ -210,7 +210,11 @@ DialogAnswer ConsoleHost::ShowList(const ListDialog& dialog, int& selected) {
   }
 }
 
-std::optional<std::string> ConsoleHost::ShowPicker(const PickerRequest& request) {
+PickerOutcome ConsoleHost::ShowPicker(const PickerRequest& request) {
+  return Picked(AskPath(request));
+}
+
+std::optional<std::string> ConsoleHost::AskPath(const PickerRequest& request) {
   Write("\n== " + request.title + " ==\n");
   if (!request.initial.empty()) Write("  " + request.initial + "\n");
   Write(request.kind == PickerKind::kFolder ? "資料夾路徑 (空白 = 取消) : "

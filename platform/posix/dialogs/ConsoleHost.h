@@ -23,13 +23,15 @@ class ConsoleHost final : public HostBase {
  protected:
   DialogAnswer ShowForm(FormSession& session) override;
   DialogAnswer ShowList(const ListDialog& dialog, int& selected) override;
-  std::optional<std::string> ShowPicker(const PickerRequest& request) override;
+  PickerOutcome ShowPicker(const PickerRequest& request) override;
   bool ShowKeyAccess(const KeyAccessPrompt& prompt) override;
 
  private:
   void Write(std::string_view text);
   // One line of input without its line end; nullopt at the end of input.
   std::optional<std::string> ReadLine();
+  // Asks for a path; nullopt when the answer is empty or input ended.
+  std::optional<std::string> AskPath(const PickerRequest& request);
   // Asks for each editable box in turn.
   bool FillBoxes(FormSession& session);
   void ShowBoxes(const FormSession& session);

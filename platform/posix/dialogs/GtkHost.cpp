@@ -424,7 +424,7 @@ class GtkHost final : public HostBase {
  protected:
   DialogAnswer ShowForm(FormSession& session) override;
   DialogAnswer ShowList(const ListDialog& dialog, int& selected) override;
-  std::optional<std::string> ShowPicker(const PickerRequest& request) override;
+  PickerOutcome ShowPicker(const PickerRequest& request) override;
   bool ShowKeyAccess(const KeyAccessPrompt& prompt) override;
 };
 
@@ -716,8 +716,8 @@ std::optional<std::string> RunChooser(const PickerRequest& request) {
   return picked;
 }
 
-std::optional<std::string> GtkHost::ShowPicker(const PickerRequest& request) {
-  return RunChooser(request);
+PickerOutcome GtkHost::ShowPicker(const PickerRequest& request) {
+  return Picked(RunChooser(request));
 }
 
 bool GtkHost::ShowKeyAccess(const KeyAccessPrompt& prompt) {

@@ -10,13 +10,26 @@ bool IsEditableBox(const DialogControl& control) {
 }
 
 const char* AnswerName(DialogAnswer answer) {
-  return answer == DialogAnswer::kOk ? "ok" : "cancel";
+  switch (answer) {
+    case DialogAnswer::kOk:
+      return "ok";
+    case DialogAnswer::kCancel:
+      return "cancel";
+    case DialogAnswer::kNotCreated:
+      break;
+  }
+  return "not-created";
 }
 
 }  // namespace
 
 const char* PickerName(PickerKind kind) {
   return kind == PickerKind::kFolder ? "folder" : "open-file";
+}
+
+PickerOutcome Picked(std::optional<std::string> path) {
+  if (!path || path->empty()) return {DialogAnswer::kCancel, {}};
+  return {DialogAnswer::kOk, std::move(*path)};
 }
 
 FormSession::FormSession(const FormDialog& dialog) : dialog_(dialog) {
@@ -127,16 +140,19 @@ ListOutcome HostBase::RunList(const ListDialog& dialog) {
   return {answer, selected};
 }
 
-std::optional<std::string> HostBase::RunPicker(const PickerRequest& request) {
-  std::optional<std::string> picked = ShowPicker(request);
-  if (picked && picked->empty()) picked.reset();
+PickerOutcome HostBase::RunPicker(const PickerRequest& request) {
+  PickerOutcome outcome = ShowPicker(request);
+  if (outcome.answer != DialogAnswer::kOk) outcome.path.clear();
+  if (outcome.answer == DialogAnswer::kOk && outcome.path.empty()) {
+    outcome.answer = DialogAnswer::kCancel;
+  }
   JsonLine line;
   line.Add("picker", std::string_view(PickerName(request.kind)));
   line.Add("caption", request.title);
   line.Add("initial", request.initial);
-  line.Add("answer", std::string_view(picked ? "ok" : "cancel"));
+  line.Add("answer", std::string_view(AnswerName(outcome.answer)));
   AppendTranscript(line);
-  return picked;
+  return outcome;
 }
 
 }  // namespace zyq::platform::posix

@@ -53,18 +53,22 @@ class HostBase : public DialogHost {
   bool ConfirmKeyAccess(const std::string& containerName) final;
   FormOutcome RunForm(const FormDialog& dialog) final;
   ListOutcome RunList(const ListDialog& dialog) final;
-  std::optional<std::string> RunPicker(const PickerRequest& request) final;
+  PickerOutcome RunPicker(const PickerRequest& request) final;
 
  protected:
+  // Each Show answers kNotCreated when the host cannot create the dialog at all.
   // Shows the form until the user closes it; the session holds the boxes' texts at the end.
   virtual DialogAnswer ShowForm(FormSession& session) = 0;
   // Shows the list; selected starts at 0 and holds the selected row at the end.
   virtual DialogAnswer ShowList(const ListDialog& dialog, int& selected) = 0;
-  virtual std::optional<std::string> ShowPicker(const PickerRequest& request) = 0;
+  virtual PickerOutcome ShowPicker(const PickerRequest& request) = 0;
   virtual bool ShowKeyAccess(const KeyAccessPrompt& prompt) = 0;
 };
 
 // The picker's kind as the transcript names it.
 const char* PickerName(PickerKind kind);
+
+// The outcome of a picker that was shown: OK with the path, or Cancel when nothing was chosen.
+PickerOutcome Picked(std::optional<std::string> path);
 
 }  // namespace zyq::platform::posix

@@ -2,7 +2,7 @@
 //
 //   gtk          GTK windows; when no display can be opened, as if unset without a display
 //   console      prompts on the terminal; none when standard input is not a terminal
-//   none         no dialog: every dialog is cancelled
+//   none         no dialog can be created: every dialog ends at once as not created
 //   script:FILE  answers from FILE
 //   unset, ""    gtk when a display is reachable, else console when standard input is a
 //                terminal, else none

@@ -1,5 +1,7 @@
 // The host used when no dialog can be shown (ZYQSEC_UI=none, or no display and no terminal):
-// every dialog ends at once with Cancel, so no process ever waits for an answer that cannot come.
+// no dialog can be created. Each ends at once with kNotCreated, so no process ever waits for an
+// answer that cannot come, and callers can tell a headless process from a person's Cancel. The
+// key-access confirmation, which has only allow and refuse, is refused.
 #pragma once
 
 #include "platform/posix/dialogs/HostBase.h"
@@ -8,9 +10,9 @@ namespace zyq::platform::posix {
 
 class NoneHost final : public HostBase {
  protected:
-  DialogAnswer ShowForm(FormSession&) override { return DialogAnswer::kCancel; }
-  DialogAnswer ShowList(const ListDialog&, int&) override { return DialogAnswer::kCancel; }
-  std::optional<std::string> ShowPicker(const PickerRequest&) override { return std::nullopt; }
+  DialogAnswer ShowForm(FormSession&) override { return DialogAnswer::kNotCreated; }
+  DialogAnswer ShowList(const ListDialog&, int&) override { return DialogAnswer::kNotCreated; }
+  PickerOutcome ShowPicker(const PickerRequest&) override { return {}; }
   bool ShowKeyAccess(const KeyAccessPrompt&) override { return false; }
 };
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <fstream>
+#include <utility>
 
 #include "platform/Secret.h"
 
@@ -103,18 +104,18 @@ DialogAnswer ScriptHost::ShowList(const ListDialog& dialog, int& selected) {
   return line->ok ? DialogAnswer::kOk : DialogAnswer::kCancel;
 }
 
-std::optional<std::string> ScriptHost::ShowPicker(const PickerRequest& request) {
+PickerOutcome ScriptHost::ShowPicker(const PickerRequest& request) {
   std::optional<ScriptLine> line = Next();
-  if (!line || !line->valid || !line->ok) return std::nullopt;
+  if (!line || !line->valid || !line->ok) return Picked(std::nullopt);
   std::optional<std::string> path;
   for (const auto& [name, value] : line->fields) {
-    if (name != "path") return std::nullopt;
+    if (name != "path") return Picked(std::nullopt);
     path = value;
   }
   // OK without a path takes what the picker started on, as pressing OK at once would: the
   // initial folder, or an initial file name that is not a wildcard pattern.
   if (!path && request.initial.find_first_of("*?") == std::string::npos) path = request.initial;
-  return path;
+  return Picked(std::move(path));
 }
 
 bool ScriptHost::ShowKeyAccess(const KeyAccessPrompt&) {

@@ -43,7 +43,7 @@ class ScriptHost final : public HostBase {
  protected:
   DialogAnswer ShowForm(FormSession& session) override;
   DialogAnswer ShowList(const ListDialog& dialog, int& selected) override;
-  std::optional<std::string> ShowPicker(const PickerRequest& request) override;
+  PickerOutcome ShowPicker(const PickerRequest& request) override;
   bool ShowKeyAccess(const KeyAccessPrompt& prompt) override;
 
  private:
