@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "platform/Text.h"
 #include "platform/posix/dialogs/GtkAutomation.h"
@@ -290,6 +291,18 @@ TEST_F(GtkDialogsTest, AWindowLeftOpenByTheObserverIsCancelled) {
   SecretString password;
   EXPECT_EQ(PromptRegisterInfo(folder, file, password, 0, 0), kDialogCancelled);
   EXPECT_TRUE(password.empty());
+}
+
+// GTK runs on the thread that started it; a dialog asked for on another thread cannot be created
+// there (rather than touching the toolkit from two threads), and no window opens.
+TEST_F(GtkDialogsTest, ADialogOnAnotherThreadThanTheToolkitsIsNotCreated) {
+  Act({});
+  int code = -1;
+  std::string path;
+  std::thread other([&] { code = PromptFileToHash(path); });
+  other.join();
+  EXPECT_EQ(code, kDialogNotCreated);
+  EXPECT_EQ(windows_, 0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "platform/Secret.h"
 #include "platform/posix/dialogs/GtkAutomation.h"
@@ -24,6 +25,8 @@ int PixelsY(int units) {
 struct Toolkit {
   std::once_flag once;
   bool ready = false;
+  // GTK may be driven only from the thread that started it.
+  std::thread::id owner;
   WindowObserver observer;
 };
 
@@ -41,8 +44,15 @@ bool StartToolkit() {
     // The engine formats numbers and dates itself: GTK must leave the C locale alone.
     gtk_disable_setlocale();
     toolkit.ready = gtk_init_check(nullptr, nullptr) == TRUE;
+    toolkit.owner = std::this_thread::get_id();
   });
   return toolkit.ready;
+}
+
+// Whether the calling thread may show a window: the toolkit runs on the thread that started it,
+// and a dialog asked for on any other thread cannot be created there.
+bool OnToolkitThread() {
+  return TheToolkit().owner == std::this_thread::get_id();
 }
 
 // A signal handler as GLib takes it (a plain function, not a macro argument).
@@ -465,6 +475,7 @@ struct ButtonAction {
 std::optional<std::string> RunChooser(const PickerRequest& request);
 
 DialogAnswer GtkHost::ShowForm(FormSession& session) {
+  if (!OnToolkitThread()) return DialogAnswer::kNotCreated;
   const FormDialog& dialog = session.dialog();
   FormWindow form{this, &session, {}};
   form.shown.kind = "form";
@@ -561,6 +572,7 @@ struct ListWindow {
 };
 
 DialogAnswer GtkHost::ShowList(const ListDialog& dialog, int& selected) {
+  if (!OnToolkitThread()) return DialogAnswer::kNotCreated;
   ListWindow list{&dialog, {}};
   list.shown.kind = "list";
   list.observed = static_cast<bool>(TheToolkit().observer);
@@ -717,10 +729,12 @@ std::optional<std::string> RunChooser(const PickerRequest& request) {
 }
 
 PickerOutcome GtkHost::ShowPicker(const PickerRequest& request) {
+  if (!OnToolkitThread()) return {DialogAnswer::kNotCreated, {}};
   return Picked(RunChooser(request));
 }
 
 bool GtkHost::ShowKeyAccess(const KeyAccessPrompt& prompt) {
+  if (!OnToolkitThread()) return false;
   GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
                                              GTK_BUTTONS_NONE, "%s", prompt.message.c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), prompt.caption.c_str());

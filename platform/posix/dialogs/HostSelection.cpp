@@ -57,7 +57,10 @@ std::unique_ptr<DialogHost> CreateDialogHost(std::string_view setting) {
   return std::make_unique<posix::NoneHost>();
 }
 
-DialogHost& CurrentDialogHost() {
+namespace {
+
+// The host that ZYQSEC_UI (or a test) selects now.
+DialogHost& SelectedHost() {
   Selection& selection = TheSelection();
   std::lock_guard lock(selection.mutex);
   if (selection.override != nullptr) return *selection.override;
@@ -69,6 +72,39 @@ DialogHost& CurrentDialogHost() {
     selection.setting = setting;
   }
   return *selection.host;
+}
+
+// One dialog at a time in the process, whichever engine or thread asks: a second dialog waits
+// until the first is closed. Recursive, so that a host may show a dialog from inside another
+// (a key-access prompt while a form is open).
+class OneDialogAtATime final : public DialogHost {
+ public:
+  bool ConfirmKeyAccess(const std::string& containerName) override {
+    std::lock_guard lock(mutex_);
+    return SelectedHost().ConfirmKeyAccess(containerName);
+  }
+  FormOutcome RunForm(const FormDialog& dialog) override {
+    std::lock_guard lock(mutex_);
+    return SelectedHost().RunForm(dialog);
+  }
+  ListOutcome RunList(const ListDialog& dialog) override {
+    std::lock_guard lock(mutex_);
+    return SelectedHost().RunList(dialog);
+  }
+  PickerOutcome RunPicker(const PickerRequest& request) override {
+    std::lock_guard lock(mutex_);
+    return SelectedHost().RunPicker(request);
+  }
+
+ private:
+  std::recursive_mutex mutex_;
+};
+
+}  // namespace
+
+DialogHost& CurrentDialogHost() {
+  static OneDialogAtATime host;
+  return host;
 }
 
 void SetDialogHostForTesting(DialogHost* host) {
