@@ -74,8 +74,9 @@ bool EncryptRecordPassword(std::string_view id, std::string_view password, ByteB
 bool DecryptRecordPassword(std::string_view id, const ByteBuffer& ciphertext,
                            SecretString* password);
 
-// Reads the record of a user ID. 0, or 5018 when the user has no record (the key cannot be
-// opened). Values that are missing or too long keep the "absent" defaults of RegistrationRecord.
+// Reads the record of a user ID. 0, 5018 when the user has no record (the key is missing), or
+// 5906 when the key or one of its values exists but cannot be read. Values that are missing or
+// too long keep the "absent" defaults of RegistrationRecord.
 int32_t ReadRegistrationRecord(std::string_view id, RegistrationRecord* record);
 
 // Creates or opens the user's key and writes the three values (each deleted when it would be

@@ -129,6 +129,7 @@ struct CaseFolders {
 };
 
 constexpr const char* kUserId = "A123456789";
+constexpr const char* kSubject = "CN=A123456789";
 constexpr const char* kPassword = "pass1234";
 constexpr int32_t kRemoveAfterExport = 0x1000;
 constexpr int32_t kSubjectContains = 0x8;
@@ -205,7 +206,7 @@ std::vector<SweepCase> Cases() {
        [](const CaseFolders& f) {
          PutUserPfx(f);
          Import(f);
-         return std::vector<Arg>{Text(kUserId), Text(f.out()), Text("export99"),
+         return std::vector<Arg>{Text(kSubject), Text(f.out()), Text("export99"),
                                  Int(kRemoveAfterExport | kSubjectContains), Int(0)};
        }},
       {"AcceptPKCS7",
@@ -245,7 +246,7 @@ std::vector<SweepCase> Cases() {
        [](const CaseFolders& f) {
          PutUserPfx(f);
          Import(f);
-         return std::vector<Arg>{Text(kUserId), Text("mobile99"), Int(kSubjectContains), Int(0)};
+         return std::vector<Arg>{Text(kSubject), Text("mobile99"), Int(kSubjectContains), Int(0)};
        }},
   };
 }

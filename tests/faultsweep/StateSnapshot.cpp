@@ -22,16 +22,51 @@ std::string Hex(const void* data, int n) {
   return out;
 }
 
-// A column as text: integers and text as they are, blobs as hex.
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// Whether the 36 characters at `at` (each `step` bytes apart, the other bytes zero: 1 for ASCII,
+// 2 for UTF-16LE) are a UUID's text.
+bool UuidAt(const std::string& s, size_t at, size_t step) {
+  if (at + 36 * step > s.size()) return false;
+  for (size_t i = 0; i < 36; ++i) {
+    const char c = s[at + i * step];
+    if (step == 2 && s[at + i * step + 1] != '\0') return false;
+    const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+    if (dash ? c != '-' : !IsHexDigit(c)) return false;
+  }
+  return true;
+}
+
+// Container names made from new UUIDs (in a name, or inside a key link's bytes) differ from run
+// to run: they become "{uuid}" of the same length, in the same encoding.
+std::string MaskUuids(std::string s) {
+  static constexpr char kMask[] = "{uuid-------------------------------}";
+  for (size_t at = 0; at < s.size(); ++at) {
+    for (size_t step : {size_t{1}, size_t{2}}) {
+      if (UuidAt(s, at, step)) {
+        for (size_t i = 0; i < 36; ++i) s[at + i * step] = kMask[i];
+      }
+    }
+  }
+  return s;
+}
+
+// A column as text: integers and text as they are, blobs as hex; UUIDs masked.
 std::string Column(sqlite3_stmt* st, int col) {
   switch (sqlite3_column_type(st, col)) {
     case SQLITE_NULL:
       return "NULL";
-    case SQLITE_BLOB:
-      return "x" + Hex(sqlite3_column_blob(st, col), sqlite3_column_bytes(st, col));
+    case SQLITE_BLOB: {
+      const auto* p = static_cast<const char*>(sqlite3_column_blob(st, col));
+      const std::string bytes = MaskUuids(std::string(p, p + sqlite3_column_bytes(st, col)));
+      return "x" + Hex(bytes.data(), static_cast<int>(bytes.size()));
+    }
     default: {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-      return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(st, col))) : "";
+      return text ? MaskUuids(std::string(text, static_cast<size_t>(sqlite3_column_bytes(st, col))))
+                  : "";
     }
   }
 }
@@ -163,14 +198,14 @@ std::string Differences(const StateSnapshot& actual, const StateSnapshot& expect
   std::string out;
   size_t lines = 0;
   auto add = [&](const std::string& line) {
-    if (lines++ < limit) out += "    " + line.substr(0, 160) + "\n";
+    if (lines++ < limit) out += "    " + line.substr(0, 200) + "\n";
   };
   for (const auto& [name, value] : actual) {
     const auto e = expected.find(name);
     if (e == expected.end()) {
       add("+ " + name);
     } else if (e->second != value) {
-      add("~ " + name);
+      add("~ " + name + ": " + value.substr(0, 40) + " instead of " + e->second.substr(0, 40));
     }
   }
   for (const auto& [name, value] : expected) {
