@@ -30,36 +30,26 @@ uint32_t GenKeyFlagsWord(const CspSettings& settings) {
 std::string CreatePkcs10Request(CspSettings& settings, std::string_view commonName,
                                 EnrollmentPort& port) {
   settings.SetOutcome(result::kSuccess, 0);
-  std::string container;
-  std::unique_ptr<platform::KeyContext> context;
-  bool madeContainer = false;
   auto fail = [&](int32_t code, SysError error) {
     settings.SetOutcome(code, error);
-    if (madeContainer) {
-      // A request that is not made leaves no container behind.
-      context.reset();
-      std::unique_ptr<platform::KeyContext> deleted;
-      port.AcquireKeyContext(container, settings.providerName(),
-                             static_cast<uint32_t>(settings.providerType()),
-                             platform::kCryptDeleteKeyset, &deleted);
-    }
     return std::string();
   };
 
   if (commonName.empty()) return fail(result::kBadParameter, 0);
   if (settings.providerName().empty()) return fail(result::kBadCspName, 0);
 
+  std::string container;
   if (SysError err = port.NewContainerName(&container); err != platform::kErrorSuccess) {
     return fail(result::kKeyGenFailed, err);
   }
 
+  std::unique_ptr<platform::KeyContext> context;
   if (SysError err = port.AcquireKeyContext(container, settings.providerName(),
                                             static_cast<uint32_t>(settings.providerType()),
                                             platform::kCryptNewKeyset, &context);
       err != platform::kErrorSuccess) {
     return fail(result::kCspUnavailable, err);
   }
-  madeContainer = true;
 
   const auto keySpec = static_cast<uint32_t>(settings.keySpec());
   if (SysError err = context->GenerateKey(keySpec, GenKeyFlagsWord(settings));

@@ -99,10 +99,9 @@ int32_t SecurityEngine::ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr s
   // The registered file of this user follows the new password: the record is read before the
   // file changes, so that a record that cannot be read changes nothing.
   RegistrationRecord record;
-  const int32_t recordCode = ReadRegistrationRecord(id, &record);
-  if (recordCode != result::kSuccess && recordCode != result::kCertNotRegistered) {
-    return Fail(recordCode);
-  }
+  platform::SysError unreadable = 0;
+  const int32_t recordCode = ReadRegistrationRecord(id, &record, &unreadable);
+  if (unreadable != platform::kErrorSuccess) return Fail(result::kAccessDenied, unreadable);
   const bool registered =
       recordCode == result::kSuccess && record.mode > 0 && SamePathIgnoringCase(record.path, path);
   // The old bytes, to put back when the record cannot follow.

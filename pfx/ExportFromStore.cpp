@@ -1,7 +1,6 @@
 // SelectCertFromIE and ExportPfxFromIE: a certificate of the personal store "MY", found by its
 // subject and chosen by the caller's flags or by the user, made the returned certificate or
 // written with its private key to a password-protected PKCS#12 file.
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,25 +25,21 @@ constexpr int32_t kRemoveAfterExport = 0x1000;
 // Writes the file <folder>/<fileName>, creating the folder with its parents. When the folder is
 // empty, cannot be made or the file cannot be written there, the user is asked for another
 // folder (CertFolderDialog) until a write succeeds. Returns 0 with the folder used and the
-// file's path, or 5070 when the user cancelled.
-// *previous receives what the written file held before (nullopt: it did not exist).
+// file's path, or the dialog's code when the user cancelled it (5070) or it could not be
+// created (5002).
 int32_t WriteExportFile(std::string* folder, const std::string& fileName, const SecretBytes& pfx,
-                        std::string* path, std::optional<std::string>* previous) {
+                        std::string* path) {
   platform::FileSystem& files = platform::CurrentFileSystem();
   const std::string_view bytes(reinterpret_cast<const char*>(pfx.bytes().data()),
                                pfx.bytes().size());
   if (!folder->empty() && !files.IsFolder(*folder)) files.CreateFolders(*folder);
   for (;;) {
     if (folder->empty() || !files.IsFolder(*folder)) {
-      if (ui::PromptCertFolder(*folder) != ui::kDialogOk) return result::kCancelled;
+      if (const int code = ui::PromptCertFolder(*folder); code != ui::kDialogOk) return code;
       if (!folder->empty()) files.CreateFolders(*folder);
     }
     if (!folder->empty()) {
       *path = platform::JoinPath(*folder, fileName);
-      std::string before;
-      *previous = files.ReadFile(*path, &before) == platform::kErrorSuccess
-                      ? std::optional<std::string>(std::move(before))
-                      : std::nullopt;
       if (files.WriteFileAtomic(*path, bytes) == platform::kErrorSuccess && files.Exists(*path)) {
         return result::kSuccess;
       }
@@ -130,23 +125,11 @@ int32_t SecurityEngine::ExportPfxFromIE(Bstr strSubject, Bstr strPfxPath, Bstr s
   }
 
   std::string path;
-  std::optional<std::string> previous;
-  if (const int32_t code = WriteExportFile(&folder, fileName, pfx, &path, &previous)) {
-    return Fail(code);
-  }
+  if (const int32_t code = WriteExportFile(&folder, fileName, pfx, &path)) return Fail(code);
 
   if (dwFlags & kRemoveAfterExport) {
-    // The key container stays: only the certificate leaves the store. A certificate that cannot
-    // leave it takes the export back: the folder holds again what it held.
-    if (const platform::SysError error = personal.store().Delete(chosen)) {
-      platform::FileSystem& files = platform::CurrentFileSystem();
-      if (previous) {
-        files.WriteFileAtomic(path, *previous);
-      } else {
-        files.DeleteFile(path);
-      }
-      return Fail(result::kDeleteCertFailed, error);
-    }
+    // The key container stays: only the certificate leaves the store.
+    personal.store().Delete(chosen);
   }
   exportedFolder_ = folder;
   exportedFileName_ = fileName;

@@ -104,42 +104,47 @@ bool DecryptRecordPassword(std::string_view id, const ByteBuffer& ciphertext,
   return true;
 }
 
-int32_t ReadRegistrationRecord(std::string_view id, RegistrationRecord* record) {
+int32_t ReadRegistrationRecord(std::string_view id, RegistrationRecord* record,
+                               platform::SysError* readError) {
   record->path.clear();
   record->password.Release();
   record->mode = -1;
+  platform::SysError unreadable = platform::kErrorSuccess;
+  auto note = [&](platform::SysError error) {
+    if (error != platform::kErrorSuccess && !Absent(error) && unreadable == 0) unreadable = error;
+  };
   platform::Registry& registry = platform::CurrentRegistry();
   platform::RegistryKey key;
-  if (const platform::SysError error =
-          registry.OpenKey(platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser),
-                           RecordKeyPath(id), &key)) {
-    return Absent(error) ? result::kCertNotRegistered : result::kAccessDenied;
+  const platform::SysError opened = registry.OpenKey(
+      platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser), RecordKeyPath(id), &key);
+  if (opened != platform::kErrorSuccess) {
+    note(opened);
+    if (readError) *readError = unreadable;
+    return result::kCertNotRegistered;
   }
   std::string data;
   platform::SysError error =
       QueryLimited(registry, key, kValuePfxFileName, kRecordValueLimit, &data);
+  note(error);
   if (error == platform::kErrorSuccess) {
     // The reader ends the text at the returned length; a stored zero ends it earlier.
     record->path = std::string(data.c_str());
   }
-  platform::SysError passwordError =
-      QueryLimited(registry, key, kValuePfxPassword, kRecordValueLimit, &data);
-  if (passwordError == platform::kErrorSuccess && !data.empty()) {
+  error = QueryLimited(registry, key, kValuePfxPassword, kRecordValueLimit, &data);
+  note(error);
+  if (error == platform::kErrorSuccess && !data.empty()) {
     record->password.Append(data.data(), static_cast<int>(data.size()));
   }
   SecureWipe(data.data(), data.capacity());
-  platform::SysError modeError =
-      QueryLimited(registry, key, kValueRegisterMode, sizeof(uint32_t), &data);
-  if (modeError == platform::kErrorSuccess) {
+  error = QueryLimited(registry, key, kValueRegisterMode, sizeof(uint32_t), &data);
+  note(error);
+  if (error == platform::kErrorSuccess) {
     // The value's bytes land on the mode's storage as the reader's buffer would take them.
     uint32_t mode = static_cast<uint32_t>(record->mode);
     std::memcpy(&mode, data.data(), data.size());
     record->mode = static_cast<int32_t>(mode);
   }
-  // A value that exists but cannot be read is no absent value: the record is unknown.
-  for (const platform::SysError e : {error, passwordError, modeError}) {
-    if (e != platform::kErrorSuccess && !Absent(e)) return result::kAccessDenied;
-  }
+  if (readError) *readError = unreadable;
   return result::kSuccess;
 }
 

@@ -117,18 +117,22 @@ void ReadDatabase(const std::string& path, StateSnapshot* out) {
   // Containers by their place in their provider; the name is a value (imports name theirs by a
   // new UUID).
   std::map<std::string, int> containersOf;
-  std::map<std::string, std::string> containerName;  // id -> entry name
   Query(db, "SELECT id, provider, name FROM key_containers ORDER BY id",
         [&](const std::vector<std::string>& r) {
           const std::string name =
               "container " + r[1] + " #" + std::to_string(++containersOf[r[1]]);
-          containerName[r[0]] = name;
           (*out)[name] = r[2];
         });
-  Query(db, "SELECT container_id, key_spec, flags, bits, public_key, private_key FROM key_pairs",
+  // Key pairs by their place among the pairs of their provider, so that an empty container
+  // shifts no pair; the container's name is part of the value.
+  std::map<std::string, int> pairsOf;
+  Query(db,
+        "SELECT c.provider, c.name, p.key_spec, p.flags, p.bits, p.public_key, p.private_key"
+        " FROM key_pairs p JOIN key_containers c ON c.id = p.container_id"
+        " ORDER BY c.id, p.key_spec",
         [&](const std::vector<std::string>& r) {
-          (*out)[containerName[r[0]] + " key " + r[1]] =
-              r[2] + " " + r[3] + " " + r[4] + " " + r[5];
+          (*out)["keypair " + r[0] + " #" + std::to_string(++pairsOf[r[0]])] =
+              r[1] + " " + r[2] + " " + r[3] + " " + r[4] + " " + r[5] + " " + r[6];
         });
   // Store entries by their place in their store, with their properties.
   std::map<std::string, int> entriesOf;
