@@ -25,8 +25,7 @@ constexpr int32_t kRemoveAfterExport = 0x1000;
 // Writes the file <folder>/<fileName>, creating the folder with its parents. When the folder is
 // empty, cannot be made or the file cannot be written there, the user is asked for another
 // folder (CertFolderDialog) until a write succeeds. Returns 0 with the folder used and the
-// file's path, or the dialog's code when the user cancelled it (5070) or it could not be
-// created (5002).
+// file's path, or 5070 when the user cancelled.
 int32_t WriteExportFile(std::string* folder, const std::string& fileName, const SecretBytes& pfx,
                         std::string* path) {
   platform::FileSystem& files = platform::CurrentFileSystem();
@@ -35,7 +34,7 @@ int32_t WriteExportFile(std::string* folder, const std::string& fileName, const 
   if (!folder->empty() && !files.IsFolder(*folder)) files.CreateFolders(*folder);
   for (;;) {
     if (folder->empty() || !files.IsFolder(*folder)) {
-      if (const int code = ui::PromptCertFolder(*folder); code != ui::kDialogOk) return code;
+      if (ui::PromptCertFolder(*folder) != ui::kDialogOk) return result::kCancelled;
       if (!folder->empty()) files.CreateFolders(*folder);
     }
     if (!folder->empty()) {

@@ -236,7 +236,7 @@ std::vector<SweepCase> Cases() {
                                  Int(kRemoveAfterExport | kSubjectContains), Int(0)};
        },
        [](SecurityEngine&) {},
-       // "MY": removing the certificate after the export is specified as not looked at, so a
+       // "MY": removing the certificate after the export is by design not looked at, so a
        // failure there reports 0 and keeps it.
        {"cert MY *"}},
       {"AcceptPKCS7",
@@ -265,7 +265,7 @@ std::vector<SweepCase> Cases() {
       {"CreatePKCS10",
        [](const CaseFolders&) { return std::vector<Arg>{Text("Sweep User")}; },
        RequestSettings,
-       // The containers: a new container is specified to stay when its key cannot be made or
+       // The containers: a new container stays by design when its key cannot be made or
        // stored (key pairs are still compared).
        {"container *"}},
       // Replacing a value that exists and making one that does not.
