@@ -20,17 +20,20 @@ constexpr size_t kDwordSize = 4;
 const platform::RegistryKey kCurrentUser =
     platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser);
 
-// Creates (or opens) the key of strName and sets its value; 0, 5005 or 5906.
+// Creates (or opens) the key of strName and sets its value; 0, 5005 or 5906. Both steps take
+// effect together: a value that cannot be written leaves no new key behind.
 int32_t WriteCurrentUserValue(const Bstr& strName, uint32_t type, std::string_view data) {
   std::string keyPath, valueName;
   if (!SplitRegistryName(strName.ToAnsi(), &keyPath, &valueName)) return result::kBadParameter;
   platform::Registry& registry = platform::CurrentRegistry();
-  platform::RegistryKey key;
-  if (registry.CreateKey(kCurrentUser, keyPath, &key) != platform::kErrorSuccess ||
-      registry.SetValue(key, valueName, type, data) != platform::kErrorSuccess) {
-    return result::kAccessDenied;
-  }
-  return result::kSuccess;
+  const platform::SysError error = registry.Atomically([&]() -> platform::SysError {
+    platform::RegistryKey key;
+    if (const platform::SysError created = registry.CreateKey(kCurrentUser, keyPath, &key)) {
+      return created;
+    }
+    return registry.SetValue(key, valueName, type, data);
+  });
+  return error == platform::kErrorSuccess ? result::kSuccess : result::kAccessDenied;
 }
 
 }  // namespace

@@ -95,18 +95,33 @@ int32_t SecurityEngine::ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr s
   }
   const std::string_view bytes(reinterpret_cast<const char*>(pfx.bytes().data()),
                                pfx.bytes().size());
+
+  // The registered file of this user follows the new password: the record is read before the
+  // file changes, so that a record that cannot be read changes nothing.
+  RegistrationRecord record;
+  platform::SysError unreadable = 0;
+  const int32_t recordCode = ReadRegistrationRecord(id, &record, &unreadable);
+  if (unreadable != platform::kErrorSuccess) return Fail(result::kAccessDenied, unreadable);
+  const bool registered =
+      recordCode == result::kSuccess && record.mode > 0 && SamePathIgnoringCase(record.path, path);
+  // The old bytes, to put back when the record cannot follow.
+  std::string oldBytes;
+  if (registered) {
+    if (const platform::SysError error = files.ReadFile(path, &oldBytes)) {
+      return Fail(result::kFileNotFound, error);
+    }
+  }
   if (const platform::SysError error = files.WriteFileAtomic(path, bytes)) {
     return Fail(result::kPfxWriteFailed, error);
   }
-
-  // The registered file of this user follows the new password.
-  RegistrationRecord record;
-  if (ReadRegistrationRecord(id, &record) != result::kSuccess || record.mode <= 0 ||
-      !SamePathIgnoringCase(record.path, path)) {
-    return resultCode_;
+  if (!registered) return resultCode_;
+  const int32_t again = RegisterPfx(Bstr::FromAnsi(folder), Bstr::FromAnsi(fileName),
+                                    Bstr::FromAnsi(newPassword.str()), record.mode, 0, 0);
+  if (again != result::kSuccess) {
+    // The file and its record must agree: the file goes back to the old password.
+    files.WriteFileAtomic(path, oldBytes);
   }
-  return RegisterPfx(Bstr::FromAnsi(folder), Bstr::FromAnsi(fileName),
-                     Bstr::FromAnsi(newPassword.str()), record.mode, 0, 0);
+  return again;
 }
 
 }  // namespace zyq

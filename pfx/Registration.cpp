@@ -130,6 +130,8 @@ int32_t SecurityEngine::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPa
   if (!files.IsFolder(registeredFolder_)) files.CreateFolders(registeredFolder_);
   std::string failedFolder = registeredFolder_;
   std::string target;
+  std::string oldTarget;
+  bool hadTarget = false;
   for (;;) {
     if (registeredFolder_.empty() || !files.IsFolder(registeredFolder_)) {
       std::string chosen = registeredFolder_.empty() ? failedFolder : registeredFolder_;
@@ -138,6 +140,8 @@ int32_t SecurityEngine::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPa
       files.CreateFolders(registeredFolder_);
     }
     target = platform::JoinPath(registeredFolder_, registeredFileName_);
+    // What the target held, to put back when the record cannot be written.
+    hadTarget = files.ReadFile(target, &oldTarget) == platform::kErrorSuccess;
     if (files.WriteFileAtomic(target, bytes) == platform::kErrorSuccess && files.Exists(target)) {
       break;
     }
@@ -145,6 +149,14 @@ int32_t SecurityEngine::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPa
     registeredFolder_.clear();
   }
   resultCode_ = WriteRegistrationRecord(target, scan.ciphertext.span(), scan.id, registerMode);
+  if (resultCode_ != result::kSuccess) {
+    // No copy without its record: the folder goes back to what it held.
+    if (hadTarget) {
+      files.WriteFileAtomic(target, oldTarget);
+    } else {
+      files.DeleteFile(target);
+    }
+  }
   return resultCode_;
 }
 

@@ -24,13 +24,21 @@ std::string RecordKeyPath(std::string_view id) {
   return std::string(kRegistrationRootKey) + std::string(id);
 }
 
-// A value read into a buffer of `capacity` bytes; false when it is missing or does not fit.
-bool QueryLimited(platform::Registry& registry, const platform::RegistryKey& key,
-                  std::string_view name, size_t capacity, std::string* data) {
+// A value read into a buffer of `capacity` bytes: 0 with *data set, ERROR_FILE_NOT_FOUND or
+// ERROR_MORE_DATA when it is missing or does not fit (absent for a reader), or the error that
+// kept it from being read.
+platform::SysError QueryLimited(platform::Registry& registry, const platform::RegistryKey& key,
+                                std::string_view name, size_t capacity, std::string* data) {
   platform::RegistryValue value;
-  if (registry.QueryValue(key, name, capacity, &value) != platform::kErrorSuccess) return false;
-  *data = std::move(value.data);
-  return true;
+  const platform::SysError error = registry.QueryValue(key, name, capacity, &value);
+  if (error == platform::kErrorSuccess) *data = std::move(value.data);
+  return error;
+}
+
+// Whether a read error means "absent" rather than "could not be read".
+bool Absent(platform::SysError error) {
+  return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound ||
+         error == platform::kErrorMoreData;
 }
 
 }  // namespace
@@ -96,31 +104,47 @@ bool DecryptRecordPassword(std::string_view id, const ByteBuffer& ciphertext,
   return true;
 }
 
-int32_t ReadRegistrationRecord(std::string_view id, RegistrationRecord* record) {
+int32_t ReadRegistrationRecord(std::string_view id, RegistrationRecord* record,
+                               platform::SysError* readError) {
   record->path.clear();
   record->password.Release();
   record->mode = -1;
+  platform::SysError unreadable = platform::kErrorSuccess;
+  auto note = [&](platform::SysError error) {
+    if (error != platform::kErrorSuccess && !Absent(error) && unreadable == 0) unreadable = error;
+  };
   platform::Registry& registry = platform::CurrentRegistry();
   platform::RegistryKey key;
-  if (registry.OpenKey(platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser),
-                       RecordKeyPath(id), &key) != platform::kErrorSuccess) {
+  const platform::SysError opened = registry.OpenKey(
+      platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser), RecordKeyPath(id), &key);
+  if (opened != platform::kErrorSuccess) {
+    note(opened);
+    if (readError) *readError = unreadable;
     return result::kCertNotRegistered;
   }
   std::string data;
-  if (QueryLimited(registry, key, kValuePfxFileName, kRecordValueLimit, &data)) {
+  platform::SysError error =
+      QueryLimited(registry, key, kValuePfxFileName, kRecordValueLimit, &data);
+  note(error);
+  if (error == platform::kErrorSuccess) {
     // The reader ends the text at the returned length; a stored zero ends it earlier.
     record->path = std::string(data.c_str());
   }
-  if (QueryLimited(registry, key, kValuePfxPassword, kRecordValueLimit, &data) && !data.empty()) {
+  error = QueryLimited(registry, key, kValuePfxPassword, kRecordValueLimit, &data);
+  note(error);
+  if (error == platform::kErrorSuccess && !data.empty()) {
     record->password.Append(data.data(), static_cast<int>(data.size()));
   }
   SecureWipe(data.data(), data.capacity());
-  if (QueryLimited(registry, key, kValueRegisterMode, sizeof(uint32_t), &data)) {
+  error = QueryLimited(registry, key, kValueRegisterMode, sizeof(uint32_t), &data);
+  note(error);
+  if (error == platform::kErrorSuccess) {
     // The value's bytes land on the mode's storage as the reader's buffer would take them.
     uint32_t mode = static_cast<uint32_t>(record->mode);
     std::memcpy(&mode, data.data(), data.size());
     record->mode = static_cast<int32_t>(mode);
   }
+  if (readError) *readError = unreadable;
   return result::kSuccess;
 }
 
@@ -174,19 +198,24 @@ int32_t MakeProbeName(std::string* name) {
 
 int32_t ProbeRegistryAccess(std::string_view name) {
   platform::Registry& registry = platform::CurrentRegistry();
-  platform::RegistryKey key;
-  if (registry.CreateKey(platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser),
-                         kRegistrationRootKey, &key) != platform::kErrorSuccess) {
-    return result::kAccessDenied;
-  }
-  const unsigned char zero[4] = {0, 0, 0, 0};
-  if (registry.SetValue(key, name, platform::kRegDword,
-                        std::string_view(reinterpret_cast<const char*>(zero), sizeof zero)) !=
-      platform::kErrorSuccess) {
-    return result::kAccessDenied;
-  }
-  if (registry.DeleteValue(key, name) != platform::kErrorSuccess) return result::kAccessDenied;
-  return result::kSuccess;
+  // The three steps take effect together: a probe value that cannot be deleted is not left
+  // behind.
+  const platform::SysError error = registry.Atomically([&]() -> platform::SysError {
+    platform::RegistryKey key;
+    if (const platform::SysError e =
+            registry.CreateKey(platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser),
+                               kRegistrationRootKey, &key)) {
+      return e;
+    }
+    const unsigned char zero[4] = {0, 0, 0, 0};
+    if (const platform::SysError e =
+            registry.SetValue(key, name, platform::kRegDword,
+                              std::string_view(reinterpret_cast<const char*>(zero), sizeof zero))) {
+      return e;
+    }
+    return registry.DeleteValue(key, name);
+  });
+  return error == platform::kErrorSuccess ? result::kSuccess : result::kAccessDenied;
 }
 
 }  // namespace zyq

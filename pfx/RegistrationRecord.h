@@ -24,6 +24,7 @@
 
 #include "codec/ByteBuffer.h"
 #include "platform/Secret.h"
+#include "platform/SystemErrors.h"
 
 namespace zyq {
 
@@ -76,7 +77,11 @@ bool DecryptRecordPassword(std::string_view id, const ByteBuffer& ciphertext,
 
 // Reads the record of a user ID. 0, or 5018 when the user has no record (the key cannot be
 // opened). Values that are missing or too long keep the "absent" defaults of RegistrationRecord.
-int32_t ReadRegistrationRecord(std::string_view id, RegistrationRecord* record);
+// *readError (may be null) receives the registry's error when the key or a value exists but
+// could not be read (a failing store, not an absent record), else 0: a caller about to change
+// what the record describes can tell "not registered" from "unknown".
+int32_t ReadRegistrationRecord(std::string_view id, RegistrationRecord* record,
+                               platform::SysError* readError = nullptr);
 
 // Creates or opens the user's key and writes the three values (each deleted when it would be
 // empty: no path, no password bytes, mode <= 0), all in one step. 0, or 5906 when the key or a

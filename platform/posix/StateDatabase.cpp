@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +49,33 @@ SysError MakeFolders(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrorPathNotFound;
   return kErrorSuccess;
+}
+
+// The fault injection of FailNthCallForTesting.
+std::atomic<int64_t> g_calls{0};
+std::atomic<int64_t> g_failAt{0};
+std::atomic<int> g_failCode{SQLITE_IOERR};
+
+// The SQL function through which an injected fault reaches SQLite: it fails with the code given,
+// so that SQLite records the error on the connection as it records any other.
+void FailWithCode(sqlite3_context* context, int, sqlite3_value** argv) {
+  sqlite3_result_error_code(context, sqlite3_value_int(argv[0]));
+}
+constexpr const char* kFaultFunction = "zyq_injected_fault";
+
+// Counts one call; when it is the one chosen to fail, runs the failing function on the
+// connection and returns its result (else SQLITE_OK).
+int InjectedFault(sqlite3* db) {
+  const int64_t call = g_calls.fetch_add(1) + 1;
+  if (call != g_failAt.load()) return SQLITE_OK;
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT zyq_injected_fault(?1)", -1, &stmt, nullptr) != SQLITE_OK) {
+    return SQLITE_ERROR;
+  }
+  sqlite3_bind_int(stmt, 1, g_failCode.load());
+  const int rc = sqlite3_step(stmt);
+  sqlite3_finalize(stmt);
+  return rc;
 }
 
 constexpr const char* kSchema = R"sql(
@@ -114,7 +142,9 @@ Statement& Statement::BindNull(int index) {
 }
 
 int Statement::Step() {
-  return stmt_ ? sqlite3_step(stmt_) : SQLITE_MISUSE;
+  if (!stmt_) return SQLITE_MISUSE;
+  if (const int fault = InjectedFault(sqlite3_db_handle(stmt_)); fault != SQLITE_OK) return fault;
+  return sqlite3_step(stmt_);
 }
 
 int64_t Statement::ColumnInt(int col) const {
@@ -161,6 +191,8 @@ StateDatabase* StateDatabase::Open(SysError* error) {
   sqlite3_extended_result_codes(db, 1);
   sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;",
                nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, kFaultFunction, 1, SQLITE_UTF8, nullptr, FailWithCode, nullptr,
+                             nullptr, nullptr);
   // The connection is not shared yet, so the base schema runs without its lock: the open lock
   // is never held while a connection's lock is taken.
   if (sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -195,8 +227,19 @@ StateDatabase::~StateDatabase() {
   sqlite3_close(db_);
 }
 
+void StateDatabase::FailNthCallForTesting(int64_t n, int sqliteCode) {
+  g_failCode.store(sqliteCode);
+  g_failAt.store(n);
+  g_calls.store(0);
+}
+
+int64_t StateDatabase::CallsForTesting() {
+  return g_calls.load();
+}
+
 SysError StateDatabase::Exec(std::string_view sql) {
   std::lock_guard lock(mutex_);
+  if (const int fault = InjectedFault(db_); fault != SQLITE_OK) return MapError(fault);
   const std::string text(sql);
   const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr);
   return rc == SQLITE_OK ? kErrorSuccess : MapError(sqlite3_extended_errcode(db_));

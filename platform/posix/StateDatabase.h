@@ -66,6 +66,16 @@ class StateDatabase {
   // Closes the process's connection; the next Open reconnects.
   static void CloseForTesting();
 
+  // Fault injection for tests. Every statement step (Statement::Step) and every Exec in the
+  // process is a call; after this, calls are counted from 0 and call number n (n >= 1) fails
+  // before it runs: SQLite itself reports sqliteCode (an extended code such as
+  // SQLITE_IOERR_WRITE or SQLITE_FULL) as that statement's result, so the connection's last
+  // error is that code and SQLite rolls back an open transaction as it does after an I/O
+  // error. n = 0 counts without failing.
+  static void FailNthCallForTesting(int64_t n, int sqliteCode);
+  // The calls counted since the last FailNthCallForTesting.
+  static int64_t CallsForTesting();
+
   ~StateDatabase();
   StateDatabase(const StateDatabase&) = delete;
   StateDatabase& operator=(const StateDatabase&) = delete;
