@@ -22,17 +22,9 @@ class ApiFactory : public IClassFactory {
     *ppv = static_cast<IClassFactory*>(this);
     return S_OK;
   }
-  ULONG AddRef() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (refs_++ == 0) LockServer();
-    return refs_;
-  }
-  ULONG Release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (refs_ == 0) return 0;
-    if (--refs_ == 0) UnlockServer();
-    return refs_;
-  }
+  // The factory lives as long as the library; outside references keep the server locked.
+  ULONG AddRef() { return refs_.AddRef(); }
+  ULONG Release() { return refs_.Release(); }
   HRESULT Lock(BOOL lock) {
     std::lock_guard<std::mutex> guard(mutex_);
     if (lock) {
@@ -47,8 +39,8 @@ class ApiFactory : public IClassFactory {
   }
 
  private:
-  std::mutex mutex_;
-  ULONG refs_ = 0;
+  ServerHeldCount refs_;
+  std::mutex mutex_;  // guards serverLocks_
   ULONG serverLocks_ = 0;
 };
 

@@ -9,18 +9,14 @@
 #include <memory>
 #include <thread>
 
+#include "platform/posix/keys/OpenSslOwners.h"
+
 namespace zyq::test {
 namespace {
 
-template <auto Free>
-struct Freer {
-  template <typename T>
-  void operator()(T* p) const {
-    Free(p);
-  }
-};
-using CmsPtr = std::unique_ptr<CMS_ContentInfo, Freer<CMS_ContentInfo_free>>;
-using BioPtr = std::unique_ptr<BIO, Freer<BIO_free>>;
+using platform::posix::OpenSslDeleter;
+using CmsPtr = std::unique_ptr<CMS_ContentInfo, OpenSslDeleter<CMS_ContentInfo_free>>;
+using BioPtr = std::unique_ptr<BIO, OpenSslDeleter<BIO_free>>;
 struct CertStackFree {
   void operator()(STACK_OF(X509) * certs) const { sk_X509_free(certs); }
 };
