@@ -226,6 +226,10 @@ build_and_run_cmake "$work/out-system"
 
 begin "4. a Java program against /usr/share/java/ZYQSecuritiesATL.jar, no java.library.path"
 jar_file=/usr/share/java/ZYQSecuritiesATL.jar
+# Without the development package its link-time name is gone from /usr/lib/<multiarch>, so the
+# JVM can find the library only through the Java package's link in /usr/lib/jni.
+"${sudo_cmd[@]}" dpkg --remove libzyqsecuritiesatl-dev >/dev/null
+ok "libzyqsecuritiesatl-dev removed for this step; /usr/lib/jni/libZYQSecuritiesATL.so -> $(readlink /usr/lib/jni/libZYQSecuritiesATL.so)"
 javac -Xlint:all -Werror -cp "$jar_file" -d "$work/java" "$work/java/UseJar.java" ||
   fail "UseJar.java did not compile against $jar_file"
 java -cp "$jar_file:$work/java" UseJar >"$work/java.out" 2>&1 ||
@@ -238,6 +242,8 @@ expect_line "$work/java.out" "implementation $expected_version"
 jar --describe-module --file "$jar_file" >"$work/module.out" 2>&1
 grep -q '^com\.ZYQ automatic' "$work/module.out" || fail "no automatic module name: $(cat "$work/module.out")"
 ok "module com.ZYQ (Automatic-Module-Name)"
+"${sudo_cmd[@]}" dpkg --install dist/libzyqsecuritiesatl-dev_*.deb >/dev/null
+ok "libzyqsecuritiesatl-dev installed again"
 
 begin "5. the installed zyqsec and its man page"
 [[ $(command -v zyqsec) == /usr/bin/zyqsec ]] || fail "zyqsec is $(command -v zyqsec)"
