@@ -39,6 +39,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# CPack installs without building the whole tree first (the tests are not packaged):
+# scripts/package.sh builds the packaged targets. The same holds for `make install`.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 # The packages' staging folder stays in the build folder; scripts/package.sh copies the .deb.
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 

@@ -4,9 +4,9 @@
 #
 #   scripts/package.sh [BUILD_FOLDER]     default: build (as scripts/test.sh makes it)
 #
-# A folder that does not exist yet is configured for a release build without the tests. CPack
-# brings the folder up to date before it installs the components, so in a tree that
-# scripts/test.sh has built nothing is compiled again.
+# A folder that does not exist yet is configured for a release build without the tests. Only the
+# packaged targets are brought up to date, so in a tree that scripts/test.sh has built nothing is
+# compiled again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
