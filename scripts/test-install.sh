@@ -32,7 +32,7 @@ trap 'echo "test-install: FAILED in step '"'"'$step'"'"' (command: $BASH_COMMAND
 begin() {
   step=$1
   echo
-  echo "=== $step"
+  echo "=== $step (at ${SECONDS} s)"
 }
 ok() { echo "  ok: $*"; }
 
@@ -66,8 +66,10 @@ expected_hash=$(printf 'a\0b\0c\0' | sha1sum | cut -d' ' -f1 | tr a-f A-F)
 
 # The consumers, written the shortest way a user would.
 mkdir -p "$work/c" "$work/cmake" "$work/java"
+# The C program includes the COM header's C view too, which must compile on its own.
 cat >"$work/c/main.c" <<'C'
 #include <ZYQSecuritiesATL.h>
+#include <ZYQapi.h>
 #include <stdio.h>
 
 static void print_text(const char* label, BSTR text) {
@@ -84,6 +86,7 @@ int main(void) {
   print_text("hash", digest);
   printf("code %d\n", (int)GetErrorCode());
   SysFreeString(digest);
+  printf("methods %d\n", ZYQAPI_METHOD_COUNT);
   return 0;
 }
 C
@@ -173,6 +176,7 @@ build_and_run_c() {
   expect_line "$out/c.out" "version $expected_version"
   expect_line "$out/c.out" "hash $expected_hash"
   expect_line "$out/c.out" "code 0"
+  expect_line "$out/c.out" "methods 47"
 }
 
 build_and_run_cmake() {
@@ -193,7 +197,6 @@ build_and_run_cmake() {
 
 # ---------------------------------------------------------------------------------------------
 begin "1. build the packages and install them with apt-get"
-start=$SECONDS
 if [[ -n $(installed_packages) ]]; then
   echo "  packages left by an earlier run are purged first: $(installed_packages | tr '\n' ' ')"
   purge_packages
@@ -211,7 +214,6 @@ done
 ldconfig -p >"$work/ld.cache"
 grep -q 'libZYQSecuritiesATL\.so\.4 ' "$work/ld.cache" || fail "the loader's cache lacks libZYQSecuritiesATL.so.4"
 ok "the loader's cache has libZYQSecuritiesATL.so.4"
-echo "  ($((SECONDS - start)) s)"
 
 begin "2. a C program built with pkg-config calls Hash and GetDllVersion and frees the texts"
 mkdir -p "$work/out-system"
@@ -328,4 +330,4 @@ ok "the C program runs with $libdir/libZYQSecuritiesATL.so.4"
 
 step="done"
 echo
-echo "test-install: all steps passed."
+echo "test-install: all steps passed in ${SECONDS} s."
