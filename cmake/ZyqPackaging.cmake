@@ -51,7 +51,8 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 # Programs built against 4.x.y need at least that version of the soname 4 package.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-# The loader's cache is updated by dpkg's ldconfig trigger.
+# The loader's cache is updated by dpkg's ldconfig trigger (CPack also writes a postinst and a
+# postrm that call ldconfig; lintian warns about those, harmlessly).
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/debian/runtime/triggers)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
@@ -78,6 +79,8 @@ zyqsec runs any operation of the certificate and signing component from a
 shell, a sequence of them on one engine, or JSON lines in batch mode, and
 shows the whole key lifecycle with its own test authority (zyqsec demo).")
 
+# The jar itself fits every architecture, but the package's link points into this architecture's
+# library folder, so the package is made for the build's architecture like the others.
 set(CPACK_DEBIAN_JAVA_PACKAGE_NAME libzyqsecuritiesatl-java)
 set(CPACK_DEBIAN_JAVA_PACKAGE_SECTION java)
 set(CPACK_DEBIAN_JAVA_DESCRIPTION
