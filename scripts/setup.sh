@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and benchmarking need. Run as root
-# (or with sudo available). Safe to run again: installed packages are skipped.
+# Installs the Debian 12 packages that building, testing, packaging and benchmarking need. Run
+# as root (or with sudo available). Safe to run again: installed packages are skipped.
 set -euo pipefail
 
 packages=(
@@ -11,6 +11,7 @@ packages=(
   openjdk-17-jdk-headless
   clang libclang-rt-14-dev
   python3
+  dpkg-dev file lintian man-db
 )
 
 missing=()
