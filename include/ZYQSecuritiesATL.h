@@ -5,7 +5,9 @@
  * NUL-terminated UTF-16 strings (null allowed); text results are BSTRs that the caller owns
  * and releases with SysFreeString (an empty result is still a BSTR to free). After any call,
  * GetErrorCode and GetErrorMsg tell its outcome, GetCapiErrorCode and GetCapiErrorMsg the
- * system error behind a failure. Calls must not overlap: the engine takes no locks.
+ * system error behind a failure. Calls from several threads are safe: they run one after
+ * another on the engine, and GetErrorCode and the other readings answer about the last call
+ * made by any thread (see docs/front-ends.md, "Threads").
  */
 #ifndef ZYQSECURITIESATL_H
 #define ZYQSECURITIESATL_H

@@ -45,8 +45,9 @@ std::string Source() {
   s += " * <p>A null String argument makes a method answer null (String result) or -1 (int "
        "result)\n";
   s += " * without running the operation, so GetErrorCode() still reports the call before. An\n";
-  s += " * empty text result is returned as null. Calls must not overlap: the engine takes no\n";
-  s += " * locks.\n";
+  s += " * empty text result is returned as null. Methods may be called from several threads:\n";
+  s += " * calls run one after another on the engine, and GetErrorCode() answers about the last\n";
+  s += " * call made by any thread.\n";
   s += " */\n";
   s += "public class ZYQSecATL {\n";
   s += "  static {\n";
