@@ -1,7 +1,10 @@
-// The DER reader of the platform substitute on its own: the input (after one byte of options)
-// is walked element by element, constructed elements recursively, and every primitive is read
-// as an OID, an INTEGER or a time when its tag says so. The writer must give back what the
-// reader accepted.
+// The DER reader of the platform substitute on its own: each encoding (after one byte of
+// options) is walked element by element, constructed elements recursively, and every primitive
+// is read as an OID, an INTEGER or a time when its tag says so. The writer must give back what
+// the reader accepted.
+//
+// An input holds up to eight encodings, each a 16-bit little-endian length and that many bytes,
+// so that a few dozen seed files reach what the fuzzer found.
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
@@ -171,10 +174,8 @@ void Walk(p::ByteView data, bool indefinite, int depth) {
   }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1 || size > 8192) return 0;
+void ReadOne(const uint8_t* data, size_t size) {
+  if (size < 1) return;
   const bool indefinite = (data[0] & 1) != 0;
   const p::ByteView input(data + 1, size - 1);
 
@@ -196,5 +197,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckInteger(input);
   CheckTime(der::kUtcTime, input);
   CheckTime(der::kGeneralizedTime, input);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 16384) return 0;
+  size_t pos = 0;
+  for (int records = 0; records < 8 && size - pos >= 2; ++records) {
+    const size_t length = std::min<size_t>(data[pos] | (data[pos + 1] << 8), size - pos - 2);
+    pos += 2;
+    ReadOne(data + pos, length);
+    pos += length;
+  }
   return 0;
 }

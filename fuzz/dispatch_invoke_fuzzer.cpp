@@ -4,6 +4,10 @@
 // The object behind the call is a stand-in whose methods only record what they receive, so no
 // engine runs. Invoke answers S_OK with the arguments the coercion rules give, or an error that
 // names the argument at fault; the caller's arguments are left as they were.
+//
+// An input holds up to eight calls, each a 16-bit little-endian length and that many bytes, so
+// that a few dozen seed files reach what the fuzzer found.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -264,10 +268,8 @@ void CheckTextReadsBack(const VARIANT& value) {
   if (directResult == S_OK) Check(direct == viaText);
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 4 || size > 2048) return 0;
+void InvokeOnce(const uint8_t* data, size_t size) {
+  if (size < 4 || size > 2048) return;
   Input in(data, size);
   const auto methods = com::Methods();
   const uint8_t which = in.Byte();
@@ -324,15 +326,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                             ((flags & DISPATCH_PROPERTYGET) != 0 && method->paramCount == 0));
   if (!callable) {
     Check(hr == DISP_E_MEMBERNOTFOUND && argErr == kUntouched && g_call.calls == 0);
-    return 0;
+    return;
   }
   if (cNamed > cArgs) {
     Check(hr == E_INVALIDARG && argErr == kUntouched && g_call.calls == 0);
-    return 0;
+    return;
   }
   if (cArgs != method->paramCount) {
     Check(hr == DISP_E_BADPARAMCOUNT && argErr == kUntouched && g_call.calls == 0);
-    return 0;
+    return;
   }
 
   // Which argument feeds each parameter; a named argument must name a parameter that no
@@ -353,7 +355,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (badName) {
     Check(hr == DISP_E_PARAMNOTFOUND && g_call.calls == 0);
     if (withArgErr) Check(argErr == *badName && argErr < cNamed);
-    return 0;
+    return;
   }
 
   // The parameters convert in order; the first that fails is the one reported.
@@ -371,7 +373,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const VARIANT& t = *Target(value);
         Check((t.vt & ~VT_BYREF) == VT_DATE);
       }
-      return 0;
+      return;
     }
   }
 
@@ -389,7 +391,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (g_methodResult != S_OK) {
     Check(hr == DISP_E_EXCEPTION && argErr == kUntouched);
     if (withExcepInfo) Check(excepInfo.scode == g_methodResult);
-    return 0;
+    return;
   }
   Check(hr == S_OK && argErr == kUntouched);
   if (withResult) {
@@ -399,6 +401,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
       Check(result.vt == VT_I4 && result.lVal == kIntegerResult);
     }
+  }
+  return;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  size_t pos = 0;
+  for (int calls = 0; calls < 8 && size - pos >= 2; ++calls) {
+    const size_t length = std::min<size_t>(data[pos] | (data[pos + 1] << 8), size - pos - 2);
+    pos += 2;
+    InvokeOnce(data + pos, length);
+    pos += length;
   }
   return 0;
 }
