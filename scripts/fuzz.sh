@@ -10,7 +10,8 @@ seconds=${1:-30}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(base64_decode certificate name_match pkcs12 path_rules pkcs7_certs registry_values)
+  targets=(base64_decode certificate name_match pkcs12 path_rules pkcs7_certs registry_values
+    der_reader dialog_script dispatch_invoke registration_record batch_lines)
 fi
 jobs=${FUZZ_JOBS:-2}
 dir=build-fuzz
