@@ -31,6 +31,9 @@ class GtkDialogsTest : public testing::Test {
   void SetUp() override {
     // The file chooser keeps its settings in memory, not in the (absent) desktop session.
     setenv("GSETTINGS_BACKEND", "memory", 1);
+#ifdef ZYQ_GTK_MODULE_PATH
+    setenv("ZYQSEC_GTK_MODULE", ZYQ_GTK_MODULE_PATH, 1);
+#endif
     if (!platform::posix::GtkDisplayAvailable()) GTEST_SKIP() << "no display for GTK";
     setenv("ZYQSEC_UI", "gtk", 1);
     log_ = test::TestRoot() + "/gtk-transcript.jsonl";
@@ -59,7 +62,9 @@ class GtkDialogsTest : public testing::Test {
     EXPECT_TRUE(window.SaveScreenshot(folder + "/" + name + ".png")) << name;
   }
 
-  std::string Transcript() const { return test::ReadFile(log_); }
+  std::string Transcript() const {
+    return test::ReadFile(log_);
+  }
 
   std::vector<std::function<void(WindowDriver&)>> steps_;
   size_t next_ = 0;

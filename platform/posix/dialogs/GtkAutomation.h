@@ -65,8 +65,9 @@ class WindowDriver {
 using WindowObserver = std::function<void(WindowDriver&)>;
 void SetGtkWindowObserverForTesting(WindowObserver observer);
 
-// Starts the GTK host's toolkit on the display named by the environment; false when there is
-// none (or GTK was not built in). Tests use it to decide whether to skip.
+// Loads the GTK module and starts the toolkit on the display named by the environment; false
+// when there is none, or the module or GTK cannot be loaded. Tests use it to decide whether to
+// skip. Both functions act in the loaded module (GtkModule.h).
 bool GtkDisplayAvailable();
 
 }  // namespace zyq::platform::posix

@@ -1,5 +1,10 @@
-#include "platform/posix/dialogs/GtkHost.h"
-
+// The GTK host (ZYQSEC_UI=gtk, and the default when a display is reachable): real modal windows
+// laid out from the templates (dialog units scaled to pixels), GTK's own file and folder
+// choosers, and the desktop's viewer for certificate files. Built into the GTK module, which
+// the library loads on first use (GtkModule.h).
+//
+// GTK is started on the first dialog, on the calling thread, without touching the process's
+// locale; a dialog asked for on any other thread is not created.
 #include <gtk/gtk.h>
 
 #include <cstdlib>
@@ -9,6 +14,7 @@
 
 #include "platform/Secret.h"
 #include "platform/posix/dialogs/GtkAutomation.h"
+#include "platform/posix/dialogs/GtkModule.h"
 #include "platform/posix/dialogs/HostBase.h"
 
 namespace zyq::platform::posix {
@@ -754,19 +760,23 @@ bool GtkHost::ShowKeyAccess(const KeyAccessPrompt& prompt) {
   return response == kIdOk;
 }
 
-}  // namespace
-
-std::unique_ptr<DialogHost> TryCreateGtkHost() {
+std::unique_ptr<DialogHost> CreateHost() {
   if (!StartToolkit()) return nullptr;
   return std::make_unique<GtkHost>();
 }
 
-void SetGtkWindowObserverForTesting(WindowObserver observer) {
+void SetWindowObserver(WindowObserver observer) {
   TheToolkit().observer = std::move(observer);
 }
 
-bool GtkDisplayAvailable() {
-  return StartToolkit();
-}
-
+}  // namespace
 }  // namespace zyq::platform::posix
+
+// The module's one export (GtkModule.h).
+extern "C" __attribute__((visibility("default"))) const zyq::platform::posix::GtkModule*
+ZyqGtkModule() {
+  using namespace zyq::platform::posix;
+  static const GtkModule table{kGtkModuleVersion, sizeof(GtkModule), &CreateHost,
+                               &SetWindowObserver, &StartToolkit};
+  return &table;
+}
