@@ -1,7 +1,8 @@
 // BSTRs come from OLE Automation (oleaut32): callers free what the library returns with
 // SysFreeString, and the library frees what it is given the same way.
-#include <oleauto.h>
 #include <windows.h>
+// (the headers below need windows.h first)
+#include <oleauto.h>
 
 #include <cstddef>
 

@@ -1,9 +1,10 @@
 // Host facts from Windows: the version functions, IP Helper's adapter list, the profile folder
 // and the version resource of the library's own file.
-#include <iphlpapi.h>
-#include <shlobj.h>
 #include <windows.h>
 #include <winsock2.h>
+// (the headers below need windows.h first)
+#include <iphlpapi.h>
+#include <shlobj.h>
 
 #include <vector>
 

@@ -1,6 +1,7 @@
 // New UUIDs from the RPC runtime, in the upper-case text form of container names.
-#include <rpc.h>
 #include <windows.h>
+// (the headers below need windows.h first)
+#include <rpc.h>
 
 #include "platform/Text.h"
 #include "platform/Uuid.h"

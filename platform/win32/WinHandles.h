@@ -1,8 +1,9 @@
 // Owners of the Win32 and CryptoAPI handles the port holds, and the error of the last call.
 #pragma once
 
-#include <wincrypt.h>
 #include <windows.h>
+// (the headers below need windows.h first)
+#include <wincrypt.h>
 
 #include <memory>
 #include <string>

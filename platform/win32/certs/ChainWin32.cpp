@@ -1,7 +1,8 @@
 // Certificate chains from CertGetCertificateChain (default chain engine, no revocation
 // checking), with the extra stores given by the caller searched through a collection store.
-#include <wincrypt.h>
 #include <windows.h>
+// (the headers below need windows.h first)
+#include <wincrypt.h>
 
 #include "platform/CertChain.h"
 #include "platform/win32/WinHandles.h"

@@ -1,7 +1,8 @@
 // Message digests for the shared encoders, by CryptoAPI hash algorithm id, through a
 // verification context of the AES provider (the one that knows SHA-2).
-#include <wincrypt.h>
 #include <windows.h>
+// (the headers below need windows.h first)
+#include <wincrypt.h>
 
 #include "platform/CryptoKeys.h"
 #include "platform/posix/certs/Digest.h"

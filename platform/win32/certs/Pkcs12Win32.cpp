@@ -5,8 +5,9 @@
 // already) with the key spec and flags asked for, and the certificate's link is set to it.
 // That keeps one container per key on every system: some place every imported key in one
 // default container with key spec 3, where the next import overwrites the previous one.
-#include <wincrypt.h>
 #include <windows.h>
+// (the headers below need windows.h first)
+#include <wincrypt.h>
 
 #include <memory>
 #include <string>

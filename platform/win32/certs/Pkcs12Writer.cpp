@@ -1,7 +1,8 @@
 #include "platform/win32/certs/Pkcs12Writer.h"
 
-#include <wincrypt.h>
 #include <windows.h>
+// (the headers below need windows.h first)
+#include <wincrypt.h>
 
 #include <cstring>
 

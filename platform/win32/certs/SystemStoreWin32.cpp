@@ -3,8 +3,9 @@
 // made by other processes are seen. After every change the store is committed
 // (CERT_STORE_CTRL_COMMIT): some systems keep a change made to an existing certificate, or a
 // deletion, only in memory until then, and the next opening would not see it.
-#include <wincrypt.h>
 #include <windows.h>
+// (the headers below need windows.h first)
+#include <wincrypt.h>
 
 #include <array>
 #include <map>

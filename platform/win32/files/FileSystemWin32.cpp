@@ -2,8 +2,9 @@
 // code page, as the engine holds them. Atomic writes go to a temporary file in the target's
 // folder, flushed, then moved over the target with MoveFileExA(MOVEFILE_REPLACE_EXISTING |
 // MOVEFILE_WRITE_THROUGH).
-#include <shlobj.h>
 #include <windows.h>
+// (the headers below need windows.h first)
+#include <shlobj.h>
 
 #include <string>
 #include <vector>

@@ -1,6 +1,7 @@
 // Key containers of the installed cryptographic service providers, through CryptoAPI.
-#include <wincrypt.h>
 #include <windows.h>
+// (the headers below need windows.h first)
+#include <wincrypt.h>
 
 #include <memory>
 #include <string>

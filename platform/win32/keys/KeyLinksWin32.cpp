@@ -1,6 +1,7 @@
 // Keys found, imported and used through their links (container, provider, key spec).
-#include <wincrypt.h>
 #include <windows.h>
+// (the headers below need windows.h first)
+#include <wincrypt.h>
 
 #include <memory>
 #include <string>

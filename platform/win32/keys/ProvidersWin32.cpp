@@ -1,6 +1,7 @@
 // The cryptographic service providers installed on Windows (CryptEnumProvidersA).
-#include <wincrypt.h>
 #include <windows.h>
+// (the headers below need windows.h first)
+#include <wincrypt.h>
 
 #include <string>
 #include <vector>

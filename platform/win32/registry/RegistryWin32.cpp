@@ -75,8 +75,8 @@ class WindowsRegistry : public Registry {
     DWORD t = 0, n = 0;
     const LONG r = RegQueryValueExA(h.get(), std::string(name).c_str(), nullptr, &t, nullptr, &n);
     if (r != ERROR_SUCCESS) return static_cast<SysError>(r);
-    *type = t;
-    *size = n;
+    if (type != nullptr) *type = t;
+    if (size != nullptr) *size = n;
     return kErrorSuccess;
   }
 
@@ -94,11 +94,13 @@ class WindowsRegistry : public Registry {
     if (r != ERROR_SUCCESS) return static_cast<SysError>(r);
     data.resize(size);
     value->type = t;
+    // The caller's buffer must hold the data as the system gives it, terminator included.
     if (data.size() > capacity) {
       value->data.clear();
       if (required != nullptr) *required = size;
       return kErrorMoreData;
     }
+    if (IsRegistryTextType(t) && !data.empty() && data.back() == '\0') data.pop_back();
     value->data = std::move(data);
     return kErrorSuccess;
   }
