@@ -14,8 +14,10 @@ function(zyq_windows_googletest)
   foreach(lib gtest gtest_main gmock gmock_main)
     target_compile_options(${lib} PRIVATE -Wno-error)
   endforeach()
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gmock ALIAS gmock)
+  if(NOT TARGET GTest::gtest)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gmock ALIAS gmock)
+  endif()
 endfunction()
 
 # GCC 12 reports string appends of the standard library as overlapping copies on 32-bit
