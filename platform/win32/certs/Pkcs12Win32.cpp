@@ -72,6 +72,27 @@ SysError SystemImport(ByteView blob, PfxPassword password, DWORD flags, StoreOwn
   return e;
 }
 
+// The private key that a system import linked to a certificate. Some systems record a key spec
+// other than AT_KEYEXCHANGE or AT_SIGNATURE (3) for every imported key: the container's own
+// keys are then tried, exchange key first. *keySpec is the spec the key was found under.
+SysError ExportImportedKey(const KeyProvInfo& link, SecretBytes* pkcs8, uint32_t* keySpec) {
+  if (link.keySpec == kAtKeyExchange || link.keySpec == kAtSignature) {
+    *keySpec = link.keySpec;
+    return ExportPrivateKey(link, pkcs8);
+  }
+  SysError err = kNteNoKey;
+  for (uint32_t spec : {kAtKeyExchange, kAtSignature}) {
+    KeyProvInfo candidate = link;
+    candidate.keySpec = spec;
+    err = ExportPrivateKey(candidate, pkcs8);
+    if (err == kErrorSuccess) {
+      *keySpec = spec;
+      return err;
+    }
+  }
+  return err;
+}
+
 // Deletes the containers that a system import made.
 void DeleteImportedContainers(HCERTSTORE store) {
   PCCERT_CONTEXT ctx = nullptr;
@@ -130,9 +151,9 @@ SysError ImportPfx(ByteView blob, PfxPassword password, uint32_t flags, CertStor
     const std::optional<KeyProvInfo> systemLink = KeyLinkOf(ctx);
     if (!systemLink) continue;
     SecretBytes pkcs8;
-    failure = ExportPrivateKey(*systemLink, &pkcs8);
+    uint32_t keySpec = kAtKeyExchange;
+    failure = ExportImportedKey(*systemLink, &pkcs8, &keySpec);
     if (failure != kErrorSuccess) break;
-    const uint32_t keySpec = systemLink->keySpec == kAtSignature ? kAtSignature : kAtKeyExchange;
     ProviderInfo provider;
     if (FindProvider(systemLink->providerName, &provider) != kErrorSuccess ||
         provider.type != systemLink->providerType) {

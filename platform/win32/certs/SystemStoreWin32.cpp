@@ -93,6 +93,23 @@ SysError WriteKeyLink(PCCERT_CONTEXT ctx, const std::optional<KeyProvInfo>& link
              : LastError();
 }
 
+// Adds the certificate with its key link. The link is set on a context of its own before the
+// add, so that it reaches the store with the certificate: some systems do not keep a property
+// set on a context of a system store, not even after a commit.
+SysError AddWithLink(HCERTSTORE store, const Bytes& encoded, const std::optional<KeyProvInfo>& link,
+                     DWORD disposition, CertOwner* added) {
+  CertOwner fresh(
+      CertCreateCertificateContext(kEncoding, encoded.data(), static_cast<DWORD>(encoded.size())));
+  if (!fresh) return LastError();
+  if (link) {
+    if (SysError err = WriteKeyLink(fresh.get(), link)) return err;
+  }
+  if (!CertAddCertificateContextToStore(store, fresh.get(), disposition, added->out())) {
+    return LastError();
+  }
+  return kErrorSuccess;
+}
+
 Thumbprint ThumbprintOf(PCCERT_CONTEXT ctx) {
   Thumbprint t{};
   DWORD size = sizeof(t);
@@ -142,13 +159,9 @@ class SystemStoreBackend final : public StoreBackend {
     StoreOwner store;
     if (SysError err = Open(&store)) return err;
     CertOwner added;
-    if (!CertAddEncodedCertificateToStore(store.get(), kEncoding, cert.encoded.data(),
-                                          static_cast<DWORD>(cert.encoded.size()),
-                                          CERT_STORE_ADD_ALWAYS, added.out())) {
-      return LastError();
-    }
-    if (link) {
-      if (SysError err = WriteKeyLink(added.get(), link)) return err;
+    if (SysError err =
+            AddWithLink(store.get(), cert.encoded, link, CERT_STORE_ADD_ALWAYS, &added)) {
+      return err;
     }
     *id = Ids().IdOf(ThumbprintOf(added.get()));
     return Commit(store.get());
@@ -162,13 +175,9 @@ class SystemStoreBackend final : public StoreBackend {
     if (SysError err = FindById(store.get(), id, &old)) return err;
     if (!CertDeleteCertificateFromStore(old.release())) return LastError();
     CertOwner added;
-    if (!CertAddEncodedCertificateToStore(store.get(), kEncoding, cert.encoded.data(),
-                                          static_cast<DWORD>(cert.encoded.size()),
-                                          CERT_STORE_ADD_ALWAYS, added.out())) {
-      return LastError();
-    }
-    if (SysError err = WriteKeyLink(added.get(), link)) {
-      if (link) return err;
+    if (SysError err =
+            AddWithLink(store.get(), cert.encoded, link, CERT_STORE_ADD_ALWAYS, &added)) {
+      return err;
     }
     Ids().IdOf(ThumbprintOf(added.get()));
     return Commit(store.get());
@@ -179,8 +188,15 @@ class SystemStoreBackend final : public StoreBackend {
     if (SysError err = Open(&store)) return err;
     CertOwner ctx;
     if (SysError err = FindById(store.get(), id, &ctx)) return err;
-    if (SysError err = WriteKeyLink(ctx.get(), link)) {
-      if (link) return err;
+    const Bytes encoded(ctx.get()->pbCertEncoded,
+                        ctx.get()->pbCertEncoded + ctx.get()->cbCertEncoded);
+    // Taken out and put back with the new link: some systems do not keep a replacement of a
+    // certificate that is there already (CERT_STORE_ADD_REPLACE_EXISTING), while a deletion
+    // and an add are kept.
+    if (!CertDeleteCertificateFromStore(ctx.release())) return LastError();
+    CertOwner replaced;
+    if (SysError err = AddWithLink(store.get(), encoded, link, CERT_STORE_ADD_ALWAYS, &replaced)) {
+      return err;
     }
     return Commit(store.get());
   }

@@ -50,8 +50,13 @@ std::string ProvText(HCRYPTPROV prov, DWORD param) {
 
 class WindowsKeyContext final : public KeyContext {
  public:
-  WindowsKeyContext(ProvOwner prov, std::string provider, uint32_t type, bool verify)
-      : prov_(std::move(prov)), provider_(std::move(provider)), type_(type), verify_(verify) {
+  WindowsKeyContext(ProvOwner prov, std::string provider, uint32_t type, uint32_t flags,
+                    bool verify)
+      : prov_(std::move(prov)),
+        provider_(std::move(provider)),
+        type_(type),
+        flags_(flags & (kCryptMachineKeyset | kCryptSilent)),
+        verify_(verify) {
     if (provider_.empty()) provider_ = ProvText(prov_.get(), PP_NAME);
     if (!verify_) container_ = ProvText(prov_.get(), PP_CONTAINER);
   }
@@ -66,7 +71,8 @@ class WindowsKeyContext final : public KeyContext {
     if (verify_) return kNtePerm;
     KeyOwner key;
     if (!CryptGenKey(prov_.get(), keySpec, flags, key.out())) return LastError();
-    return kErrorSuccess;
+    key.Reset();
+    return Reopen();
   }
 
   SysError GetKeyInfo(uint32_t keySpec, KeyPairInfo* info) override {
@@ -166,6 +172,19 @@ class WindowsKeyContext final : public KeyContext {
     return kErrorSuccess;
   }
 
+  // Opens the container again. Some providers write a new key to the container's storage only
+  // when the handle that made it is released; until then other handles (and other processes)
+  // see the container without it.
+  SysError Reopen() {
+    ProvOwner again;
+    prov_.Reset();
+    if (!CryptAcquireContextA(again.out(), container_.c_str(), provider_.c_str(), type_, flags_)) {
+      return LastError();
+    }
+    prov_ = std::move(again);
+    return kErrorSuccess;
+  }
+
   static SysError Export(HCRYPTKEY key, DWORD type, std::vector<uint8_t>* out) {
     DWORD size = 0;
     if (!CryptExportKey(key, 0, type, 0, nullptr, &size)) return LastError();
@@ -183,6 +202,7 @@ class WindowsKeyContext final : public KeyContext {
   std::string provider_;
   std::string container_;
   uint32_t type_;
+  uint32_t flags_;
   bool verify_;
 };
 
@@ -208,7 +228,7 @@ SysError AcquireKeyContext(std::string_view container, std::string_view provider
     context->reset();
     return kErrorSuccess;
   }
-  *context = std::make_unique<WindowsKeyContext>(std::move(prov), p, providerType, verify);
+  *context = std::make_unique<WindowsKeyContext>(std::move(prov), p, providerType, flags, verify);
   return kErrorSuccess;
 }
 
