@@ -1,7 +1,7 @@
 // The DLL as a Windows caller meets it: loaded with LoadLibrary, every operation bound by its
 // exported name (the full __stdcall decoration in the 32-bit DLL: "_Hash@8",
-// "_Java_com_ZYQ_ZYQSecATL_Hash@16"), and an export table that holds those names and nothing
-// else.
+// "_Java_com_ZYQ_ZYQSecATL_Hash@16"), and an export table that holds those names and the four
+// COM entry points, nothing else.
 #include <windows.h>
 // (the headers below need windows.h first)
 #include <oleauto.h>
@@ -48,11 +48,10 @@ std::set<std::string> ExpectedExports() {
     names.insert(ExportName(r.flat, 4 * r.arguments));
     names.insert(ExportName("Java_com_ZYQ_ZYQSecATL_" + r.name, 8 + 4 * r.arguments));
   }
-  if (!kDecorated) {
-    for (const char* com :
-         {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer"}) {
-      names.insert(com);
-    }
+  // The COM entry points, which the system looks up by their plain names.
+  for (const char* com :
+       {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer"}) {
+    names.insert(com);
   }
   return names;
 }
