@@ -43,6 +43,8 @@ void IsolateProcess() {
   }
   _putenv_s("TMP", (g_root + "\\tmp").c_str());
   _putenv_s("TEMP", (g_root + "\\tmp").c_str());
+  // The shared test sources name the temporary folder by this variable.
+  _putenv_s("TMPDIR", (g_root + "\\tmp").c_str());
   if (std::getenv("ZYQSEC_UI") == nullptr) _putenv_s("ZYQSEC_UI", "none");
   std::atexit(RemoveRoot);
 }
