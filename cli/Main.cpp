@@ -109,9 +109,7 @@ int main(int argc, char** argv) {
     return words.empty() ? 2 : 0;
   }
   if (words[0] == "--batch") return RunBatch(std::cin, std::cout);
-#if ZYQ_WITH_DEMO
   if (words[0] == "demo") return RunDemo(std::vector<std::string>(words.begin() + 1, words.end()));
-#endif
   if (words[0] == "--list") {
     PrintList(std::cout);
     return 0;
