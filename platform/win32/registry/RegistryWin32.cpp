@@ -70,38 +70,24 @@ class WindowsRegistry : public Registry {
 
   SysError QueryValueInfo(const RegistryKey& key, std::string_view name, uint32_t* type,
                           uint32_t* size) override {
-    RegKeyOwner h;
-    if (SysError err = OpenExisting(key, KEY_READ, &h)) return err;
-    DWORD t = 0, n = 0;
-    const LONG r = RegQueryValueExA(h.get(), std::string(name).c_str(), nullptr, &t, nullptr, &n);
-    if (r != ERROR_SUCCESS) return static_cast<SysError>(r);
-    if (type != nullptr) *type = t;
-    if (size != nullptr) *size = n;
+    RegistryValue value;
+    if (SysError err = Read(key, name, &value)) return err;
+    if (type != nullptr) *type = value.type;
+    if (size != nullptr) *size = static_cast<uint32_t>(value.data.size());
     return kErrorSuccess;
   }
 
   SysError QueryValue(const RegistryKey& key, std::string_view name, size_t capacity,
                       RegistryValue* value, uint32_t* required) override {
-    RegKeyOwner h;
-    if (SysError err = OpenExisting(key, KEY_READ, &h)) return err;
-    const std::string n(name);
-    DWORD t = 0, size = 0;
-    LONG r = RegQueryValueExA(h.get(), n.c_str(), nullptr, &t, nullptr, &size);
-    if (r != ERROR_SUCCESS) return static_cast<SysError>(r);
-    std::string data(size, '\0');
-    r = RegQueryValueExA(h.get(), n.c_str(), nullptr, &t, reinterpret_cast<BYTE*>(data.data()),
-                         &size);
-    if (r != ERROR_SUCCESS) return static_cast<SysError>(r);
-    data.resize(size);
-    value->type = t;
-    // The caller's buffer must hold the data as the system gives it, terminator included.
-    if (data.size() > capacity) {
+    RegistryValue read;
+    if (SysError err = Read(key, name, &read)) return err;
+    value->type = read.type;
+    if (read.data.size() > capacity) {
       value->data.clear();
-      if (required != nullptr) *required = size;
+      if (required != nullptr) *required = static_cast<uint32_t>(read.data.size());
       return kErrorMoreData;
     }
-    if (IsRegistryTextType(t) && !data.empty() && data.back() == '\0') data.pop_back();
-    value->data = std::move(data);
+    value->data = std::move(read.data);
     return kErrorSuccess;
   }
 
@@ -109,12 +95,10 @@ class WindowsRegistry : public Registry {
                     std::string_view data) override {
     RegKeyOwner h;
     if (SysError err = OpenExisting(key, KEY_SET_VALUE, &h)) return err;
-    std::string bytes(data);
-    // The "A" function stores text up to its terminator: give it one.
-    if (IsRegistryTextType(type)) bytes.push_back('\0');
-    const LONG r = RegSetValueExA(h.get(), std::string(name).c_str(), 0, type,
-                                  reinterpret_cast<const BYTE*>(bytes.data()),
-                                  static_cast<DWORD>(bytes.size()));
+    // The bytes exactly as given: a text goes without a terminator unless it has one.
+    const LONG r =
+        RegSetValueExA(h.get(), std::string(name).c_str(), 0, type,
+                       reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
     return static_cast<SysError>(r);
   }
 
@@ -214,6 +198,26 @@ class WindowsRegistry : public Registry {
     if (SysError err = NormalizePath(path, &relative)) return err;
     const std::string base = PathOf(parent);
     *full = base.empty() ? relative : relative.empty() ? base : base + "\\" + relative;
+    return kErrorSuccess;
+  }
+
+  // A value as it was written. The "A" function hands out a text with a terminator also where
+  // none was written (so do NT systems when the buffer has room): a text type's last NUL is a
+  // terminator, since the texts of this interface hold none.
+  SysError Read(const RegistryKey& key, std::string_view name, RegistryValue* value) {
+    RegKeyOwner h;
+    if (SysError err = OpenExisting(key, KEY_READ, &h)) return err;
+    const std::string n(name);
+    DWORD t = 0, size = 0;
+    LONG r = RegQueryValueExA(h.get(), n.c_str(), nullptr, &t, nullptr, &size);
+    if (r != ERROR_SUCCESS) return static_cast<SysError>(r);
+    std::string data(size, '\0');
+    r = RegQueryValueExA(h.get(), n.c_str(), nullptr, &t, reinterpret_cast<BYTE*>(data.data()),
+                         &size);
+    if (r != ERROR_SUCCESS) return static_cast<SysError>(r);
+    data.resize(std::min<size_t>(size, data.size()));
+    if (IsRegistryTextType(t) && !data.empty() && data.back() == '\0') data.pop_back();
+    *value = RegistryValue{t, std::move(data)};
     return kErrorSuccess;
   }
 
