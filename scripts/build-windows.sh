@@ -16,23 +16,20 @@ jobs=${ZYQ_JOBS:-2}
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
 export WINEDEBUG=-all
 
-make_prefix() {
-  local prefix=$1
-  [[ -f $prefix/system.reg ]] && return 0
-  echo "Making the Wine prefix $prefix (zh_TW, code page 950)"
-  LANG=zh_TW.UTF-8 WINEPREFIX=$prefix wineboot -i >/dev/null 2>&1
-  WINEPREFIX=$prefix wineserver -w
-}
+session=$root/tests/win32/wine_session.sh
+status=0
 
 for arch in i686:build-win32 x86_64:build-win64; do
   triple=${arch%%:*}-w64-mingw32
   build=$root/${arch#*:}
   mkdir -p "$build"
   export WINEPREFIX=$build/wineprefix LANG=zh_TW.UTF-8
-  make_prefix "$WINEPREFIX"
+  # The build runs a program of its own under Wine (the COM header writer): the session is
+  # started first, detached from this script's output.
+  [[ -f $WINEPREFIX/system.reg ]] || echo "Making the Wine prefix $WINEPREFIX (zh_TW, code page 950)"
+  bash "$session" start "$WINEPREFIX"
   cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DZYQ_WERROR=ON -DZYQ_BUILD_TESTS=$([[ $run_tests == 1 ]] && echo ON || echo OFF) >/dev/null
-  wineserver -p 2>/dev/null || true
   targets=(ZYQSecuritiesATL zyqsec)
   [[ $run_tests == 1 ]] && targets+=(zyq_windows_tests)
   cmake --build "$build" -j"$jobs" --target "${targets[@]}"
@@ -40,10 +37,10 @@ for arch in i686:build-win32 x86_64:build-win64; do
   mkdir -p "$dist"
   cp "$build/api/ZYQSecuritiesATL.dll" "$build/api/ZYQSecuritiesATL.lib" "$dist/"
   cp "$build/cli/zyqsec.exe" "$root/include/ZYQSecuritiesATL.h" "$dist/"
-  cp "$build/api/ZYQSecuritiesATL.dll" "$build/cli/"
   if [[ $run_tests == 1 ]]; then
-    (cd "$build" && ctest --output-on-failure -L windows)
+    (cd "$build" && ctest --output-on-failure -L windows) || status=1
   fi
-  wineserver -k 2>/dev/null || true
+  bash "$session" stop "$WINEPREFIX"
   echo "$triple: $dist"
 done
+exit $status
