@@ -222,6 +222,28 @@ TEST_F(Win32Port, OpenSslPkcs12ImportsWithAKeyThatSigns) {
   EXPECT_EQ(rereadCerts[0].keyLink()->containerName, link.containerName);
 }
 
+TEST_F(Win32Port, EachImportedKeyKeepsAContainerOfItsOwn) {
+  const std::u16string password = u"pw1234";
+  CertStore first, second;
+  ASSERT_EQ(ImportPfx(ReadData("user.pfx"), std::u16string_view(password), kPfxExportable, &first),
+            kErrorSuccess);
+  ASSERT_EQ(
+      ImportPfx(ReadData("other.pfx"), std::u16string_view(password), kPfxExportable, &second),
+      kErrorSuccess);
+  std::vector<CertContext> a, b;
+  ASSERT_EQ(first.Enumerate(&a), kErrorSuccess);
+  ASSERT_EQ(second.Enumerate(&b), kErrorSuccess);
+  ASSERT_TRUE(a.size() == 1 && b.size() == 1 && a[0].keyLink() && b[0].keyLink());
+  EXPECT_NE(a[0].keyLink()->containerName, b[0].keyLink()->containerName);
+  // The first key still signs for its certificate after the second import.
+  for (const CertContext& cert : {a[0], b[0]}) {
+    bool matches = false;
+    ASSERT_EQ(PublicKeyMatches(*cert.keyLink(), cert.cert().subjectPublicKeyInfo, &matches),
+              kErrorSuccess);
+    EXPECT_TRUE(matches);
+  }
+}
+
 TEST_F(Win32Port, PersonalStoreKeepsCertificateAndLinkAcrossOpenings) {
   const Bytes cer = ReadData("user.cer");
   ASSERT_FALSE(cer.empty());

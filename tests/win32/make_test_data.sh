@@ -13,3 +13,8 @@ openssl x509 -in user.pem -outform DER -out user.cer
 # The algorithms a Windows 7 system reads: 3DES for certificates and keys, SHA-1 MAC.
 openssl pkcs12 -export -in user.pem -inkey user.key -out user.pfx -passout pass:pw1234 \
   -certpbe PBE-SHA1-3DES -keypbe PBE-SHA1-3DES -macalg sha1
+# A second user with a key of its own.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem \
+  -subj "/CN=Win32 Other $(date +%s%N)" -days 30 2>/dev/null
+openssl pkcs12 -export -in other.pem -inkey other.key -out other.pfx -passout pass:pw1234 \
+  -certpbe PBE-SHA1-3DES -keypbe PBE-SHA1-3DES -macalg sha1

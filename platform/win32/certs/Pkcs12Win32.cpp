@@ -139,44 +139,61 @@ SysError ImportPfx(ByteView blob, PfxPassword password, uint32_t flags, CertStor
   StoreOwner imported;
   if (SysError err = SystemImport(blob, password, CRYPT_EXPORTABLE, &imported)) return err;
 
+  // First every certificate with the private key the system import linked to it...
+  struct PendingKey {
+    CertContext cert;
+    SecretBytes pkcs8;
+    uint32_t keySpec = kAtKeyExchange;
+    ProviderInfo provider;
+  };
   CertStore result = CertStore::OpenMemory();
+  std::vector<PendingKey> keys;
+  std::vector<KeyProvInfo> systemContainers;
   SysError failure = kErrorSuccess;
   PCCERT_CONTEXT ctx = nullptr;
   while (failure == kErrorSuccess &&
          (ctx = CertEnumCertificatesInStore(imported.get(), ctx)) != nullptr) {
-    CertContext added;
+    PendingKey pending;
     failure = result.AddEncoded(ByteView(ctx->pbCertEncoded, ctx->cbCertEncoded),
-                                kCertStoreAddAlways, &added);
+                                kCertStoreAddAlways, &pending.cert);
     if (failure != kErrorSuccess) break;
     const std::optional<KeyProvInfo> systemLink = KeyLinkOf(ctx);
     if (!systemLink) continue;
-    SecretBytes pkcs8;
-    uint32_t keySpec = kAtKeyExchange;
-    failure = ExportImportedKey(*systemLink, &pkcs8, &keySpec);
+    failure = ExportImportedKey(*systemLink, &pending.pkcs8, &pending.keySpec);
     if (failure != kErrorSuccess) break;
-    ProviderInfo provider;
-    if (FindProvider(systemLink->providerName, &provider) != kErrorSuccess ||
-        provider.type != systemLink->providerType) {
-      provider = ProviderInfo{kMsEnhancedProv, kProvRsaFull};
+    if (FindProvider(systemLink->providerName, &pending.provider) != kErrorSuccess ||
+        pending.provider.type != systemLink->providerType) {
+      pending.provider = ProviderInfo{kMsEnhancedProv, kProvRsaFull};
     }
+    keys.push_back(std::move(pending));
+    systemContainers.push_back(*systemLink);
+  }
+  if (ctx != nullptr) CertFreeCertificateContext(ctx);
+  // ...then the containers the system import made are removed, before the keys are imported
+  // again: the import reuses a container that holds the same key, and must not pick those (some
+  // systems import every key into the user's default container, where the next import
+  // overwrites it)...
+  for (const KeyProvInfo& link : systemContainers) {
+    std::unique_ptr<KeyContext> gone;
+    AcquireKeyContext(link.containerName, link.providerName, link.providerType,
+                      kCryptDeleteKeyset | (link.flags & kCryptMachineKeyset), &gone);
+  }
+  // ...and each key goes into a container of the port's naming, linked to its certificate.
+  for (PendingKey& pending : keys) {
+    if (failure != kErrorSuccess) break;
     KeyProvInfo link;
-    failure = ImportPrivateKey(pkcs8.bytes(), provider.name, provider.type, keySpec,
-                               flags & (kPfxExportable | kPfxUserProtected), &link);
+    failure =
+        ImportPrivateKey(pending.pkcs8.bytes(), pending.provider.name, pending.provider.type,
+                         pending.keySpec, flags & (kPfxExportable | kPfxUserProtected), &link);
     if (failure == kNteBadFlags && (flags & kPfxUserProtected) != 0) {
       // A provider that refuses protected keys gets the key unprotected; the dialog host's
       // key-access prompt stands in for the protection prompt.
-      failure = ImportPrivateKey(pkcs8.bytes(), provider.name, provider.type, keySpec,
-                                 flags & kPfxExportable, &link);
+      failure =
+          ImportPrivateKey(pending.pkcs8.bytes(), pending.provider.name, pending.provider.type,
+                           pending.keySpec, flags & kPfxExportable, &link);
     }
-    if (failure != kErrorSuccess) break;
-    if (lstrcmpiA(link.containerName.c_str(), systemLink->containerName.c_str()) != 0) {
-      std::unique_ptr<KeyContext> gone;
-      AcquireKeyContext(systemLink->containerName, systemLink->providerName,
-                        systemLink->providerType, kCryptDeleteKeyset, &gone);
-    }
-    failure = added.SetKeyLink(link);
+    if (failure == kErrorSuccess) failure = pending.cert.SetKeyLink(link);
   }
-  if (ctx != nullptr) CertFreeCertificateContext(ctx);
   if (failure != kErrorSuccess) return failure;
   *out = std::move(result);
   return kErrorSuccess;
