@@ -41,8 +41,8 @@ typedef char16_t* BSTR;
 
 #if !defined(_WIN32)
 /* BSTR allocation, with the layout and meaning of their OLE Automation namesakes. */
-ZYQ_API BSTR ZYQ_CALL SysAllocString(const char16_t* text);
-ZYQ_API BSTR ZYQ_CALL SysAllocStringLen(const char16_t* text, uint32_t length);
+ZYQ_API BSTR SysAllocString(const char16_t* text);
+ZYQ_API BSTR SysAllocStringLen(const char16_t* text, uint32_t length);
 ZYQ_API uint32_t SysStringLen(BSTR text);
 ZYQ_API void SysFreeString(BSTR text);
 #endif
