@@ -226,15 +226,16 @@ class WindowsTestAuthority final : public TestAuthority {
   Bytes certificate_;
 };
 
-// The signer certificate handed to the message functions when the message carries none.
-PCCERT_CONTEXT WINAPI GivenSigner(void* arg, DWORD, PCERT_INFO, HCERTSTORE store) {
+// The signer certificate handed to the message functions: the given one when the message
+// carries none, else the message's certificate with the signer's issuer and serial number.
+PCCERT_CONTEXT WINAPI GivenSigner(void* arg, DWORD encoding, PCERT_INFO signerId,
+                                  HCERTSTORE store) {
   const auto* given = static_cast<const ByteView*>(arg);
   if (given != nullptr && !given->empty()) {
     return CertCreateCertificateContext(X509_ASN_ENCODING, given->data(),
                                         static_cast<DWORD>(given->size()));
   }
-  // The message's own certificates.
-  return CertEnumCertificatesInStore(store, nullptr);
+  return CertGetSubjectCertificateFromStore(store, encoding, signerId);
 }
 
 }  // namespace
