@@ -6,6 +6,7 @@
 
 #include "ZYQSecuritiesATL.h"
 #include "api/OperationTable.h"
+#include "platform/Bstr.h"
 
 namespace zyq::cli {
 namespace {
@@ -23,8 +24,15 @@ P Convert(const Arg& arg) {
 CallResult Wrap(BSTR text) {
   CallResult r;
   r.isText = true;
+#if defined(_WIN32)
+  // On Windows the BSTRs are oleaut32's; the port's functions are its SysStringLen and
+  // SysFreeString (the DLL does not export them).
+  if (text != nullptr) r.text = std::u16string(text, platform::BstrLength(text));
+  platform::FreeBstr(text);
+#else
   if (text != nullptr) r.text = std::u16string(text, SysStringLen(text));
   SysFreeString(text);
+#endif
   return r;
 }
 
@@ -35,14 +43,15 @@ CallResult Wrap(int32_t value) {
 }
 
 template <typename R, typename... P, size_t... I>
-CallResult InvokeWith(R (*fn)(P...), const std::vector<Arg>& args, std::index_sequence<I...>) {
+CallResult InvokeWith(R(ZYQ_CALL* fn)(P...), const std::vector<Arg>& args,
+                      std::index_sequence<I...>) {
   return Wrap(fn(Convert<P>(args[I])...));
 }
 
 template <auto Fn>
 struct Binding;
 
-template <typename R, typename... P, R (*Fn)(P...)>
+template <typename R, typename... P, R(ZYQ_CALL* Fn)(P...)>
 struct Binding<Fn> {
   static CallResult Invoke(const std::vector<Arg>& args) {
     return InvokeWith(Fn, args, std::index_sequence_for<P...>{});

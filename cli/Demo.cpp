@@ -22,10 +22,14 @@
 #include "codec/ByteBuffer.h"
 #include "codec/DesCipher.h"
 #include "codec/Sha1Digest.h"
+#include "platform/Bstr.h"
+#include "platform/CertStores.h"
 #include "platform/Certificates.h"
 #include "platform/CryptoKeys.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 #include "platform/ProcessSandbox.h"
+#include "platform/Registry.h"
 #include "platform/Secret.h"
 #include "platform/TestAuthority.h"
 #include "platform/Text.h"
@@ -34,6 +38,7 @@ namespace zyq::cli {
 namespace {
 
 constexpr const char* kUserId = "A123456789";
+constexpr const char* kAuthorityName = "ZYQ Demo Root CA";
 constexpr const char* kProvider = "Microsoft Enhanced Cryptographic Provider v1.0";
 constexpr int kKeyBits = 2048;
 constexpr const char* kOrder = "BUY 2330 1000 shares @ 580.00, account 9801-1234567";
@@ -54,8 +59,14 @@ std::u16string W(const std::string& utf8) {
 
 // Takes a BSTR result: its text in UTF-8; the BSTR is freed.
 std::string Take(BSTR text) {
+#if defined(_WIN32)
+  // oleaut32's BSTRs, through the port's SysStringLen and SysFreeString.
+  std::string out = platform::WideToUtf8(std::u16string_view(text, platform::BstrLength(text)));
+  platform::FreeBstr(text);
+#else
   std::string out = platform::WideToUtf8(std::u16string_view(text, SysStringLen(text)));
   SysFreeString(text);
+#endif
   return out;
 }
 
@@ -101,6 +112,7 @@ class Demo {
     if (!script_.empty()) std::ofstream(script_, std::ios::app) << line << "\n";
   }
 
+  void ClearEarlierRuns();
   bool CreateAuthority();
   bool Enroll();
   bool ExportAndRegister();
@@ -119,6 +131,33 @@ class Demo {
   std::string registeredFolder_;
   std::string registeredName_;
 };
+
+// Removes what an earlier run left in the user's state: the demo user's certificates from the
+// demo authority with their key containers, and the user's registration record. Where the
+// state is the system's own (Windows) rather than a fresh folder, an earlier run would
+// otherwise offer its certificate beside the new one.
+void Demo::ClearEarlierRuns() {
+  platform::CertStore my;
+  std::vector<platform::CertContext> certs;
+  if (platform::CertStore::OpenSystem(platform::kStoreMy, &my) == 0 && my.Enumerate(&certs) == 0) {
+    for (const platform::CertContext& cert : certs) {
+      std::string subject, issuer;
+      platform::NameAttributeText(cert.cert().subject, platform::kOidCommonName, &subject);
+      platform::NameAttributeText(cert.cert().issuer, platform::kOidCommonName, &issuer);
+      if (subject != kUserId || issuer != kAuthorityName) continue;
+      if (cert.keyLink()) {
+        std::unique_ptr<platform::KeyContext> gone;
+        platform::AcquireKeyContext(cert.keyLink()->containerName, cert.keyLink()->providerName,
+                                    cert.keyLink()->providerType, platform::kCryptDeleteKeyset,
+                                    &gone);
+      }
+      my.Delete(cert);
+    }
+  }
+  platform::CurrentRegistry().DeleteKeyTree(
+      platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser),
+      std::string("Software\\ZYQSecurities\\") + kUserId);
+}
 
 void Demo::ShowDialogs() {
   if (transcript_.empty()) return;
@@ -152,7 +191,7 @@ void Demo::ShowDialogs() {
 
 bool Demo::CreateAuthority() {
   Step("The broker's certification authority (built into the demo)");
-  if (platform::TestAuthority::Create("ZYQ Demo Root CA", &authority_) != 0) {
+  if (platform::TestAuthority::Create(kAuthorityName, &authority_) != 0) {
     return Fail("the authority could not be made");
   }
   platform::DecodedCertificate root;
@@ -198,7 +237,7 @@ bool Demo::Enroll() {
 
 bool Demo::ExportAndRegister() {
   Step("Export the key to a PKCS#12 file (the password comes from the file dialog)");
-  const std::string folder = work_ + "/export";
+  const std::string folder = platform::JoinPath(work_, "export");
   Answer("ok\tpassword=" + std::string(kFilePassword));
   const std::string subject = "CN=" + std::string(kUserId);
   ExportPfxFromIE(W(subject).c_str(), W(folder).c_str(), u"", kFindContains, 0);
@@ -206,7 +245,7 @@ bool Demo::ExportAndRegister() {
   ShowDialogs();
   if (!exported) return false;
   const std::string name = Take(GetExportedPfxFileName());
-  Detail("written: " + Take(GetExportedPfxFilePath()) + "/" + name);
+  Detail("written: " + platform::JoinPath(Take(GetExportedPfxFilePath()), name));
 
   Step("Register the file for signing in register mode 3 (stored password, no questions)");
   RegisterPfx(W(folder).c_str(), W(name).c_str(), W(kFilePassword).c_str(), kRegisterSilently, 0,
@@ -215,8 +254,9 @@ bool Demo::ExportAndRegister() {
   QueryUserInfo(W(kUserId).c_str());
   registeredFolder_ = Take(GetRegisterPfxFilePath());
   registeredName_ = Take(GetRegisterPfxFileName());
-  Detail("record of " + std::string(kUserId) + ": " + registeredFolder_ + "/" + registeredName_ +
-         ", register mode " + std::to_string(GetRegisterUserMode()));
+  Detail("record of " + std::string(kUserId) + ": " +
+         platform::JoinPath(registeredFolder_, registeredName_) + ", register mode " +
+         std::to_string(GetRegisterUserMode()));
   return true;
 }
 
@@ -312,6 +352,7 @@ int Demo::Run() {
             << "state folder: " << (home ? home : "(default)") << "\n"
             << "dialogs: "
             << (script_.empty() ? "shown by the dialog host" : "answered by " + script_) << "\n";
+  ClearEarlierRuns();
   const bool ok = CreateAuthority() && Enroll() && ExportAndRegister() &&
                   SignBoth("with the registered file") && ChangePassword() &&
                   SignBoth("again, silently, with the new password") && MobileRecord();
@@ -334,18 +375,18 @@ int RunDemo(const std::vector<std::string>& args) {
     return 1;
   }
   int status = 1;
-  platform::DefaultFileSystem().CreateFolders(folder + "/home");
-  platform::DefaultFileSystem().WriteFileAtomic(folder + "/dialogs.script", "");
-  const platform::SysError error =
-      platform::RunThisProgramAgain({"demo", "--here"},
-                                    {{"ZYQSEC_HOME", folder + "/state"},
-                                     {"HOME", folder + "/home"},
-                                     {"TMPDIR", folder},
-                                     {"XDG_DATA_HOME", folder + "/home/.local/share"},
-                                     {"ZYQSEC_UI", "script:" + folder + "/dialogs.script"},
-                                     {"ZYQSEC_UI_LOG", folder + "/dialogs.jsonl"},
-                                     {"ZYQSEC_DEMO_FOLDER", folder}},
-                                    &status);
+  platform::DefaultFileSystem().CreateFolders(platform::JoinPath(folder, "home"));
+  platform::DefaultFileSystem().WriteFileAtomic(platform::JoinPath(folder, "dialogs.script"), "");
+  const platform::SysError error = platform::RunThisProgramAgain(
+      {"demo", "--here"},
+      {{"ZYQSEC_HOME", platform::JoinPath(folder, "state")},
+       {"HOME", platform::JoinPath(folder, "home")},
+       {"TMPDIR", folder},
+       {"XDG_DATA_HOME", platform::JoinPath(folder, "home/.local/share")},
+       {"ZYQSEC_UI", "script:" + platform::JoinPath(folder, "dialogs.script")},
+       {"ZYQSEC_UI_LOG", platform::JoinPath(folder, "dialogs.jsonl")},
+       {"ZYQSEC_DEMO_FOLDER", folder}},
+      &status);
   platform::RemoveFolderTree(folder);
   if (error != 0) {
     std::cerr << "zyqsec demo: the demonstration could not be started\n";

@@ -26,93 +26,104 @@ extern "C" {
 typedef char16_t* BSTR;
 #endif
 
-#if defined(ZYQ_BUILDING_LIBRARY)
+/* On Windows the functions are __stdcall, exported by the DLL under their decorated names
+ * (_Hash@8 in the 32-bit DLL), and BSTRs are OLE Automation's: release results with
+ * oleaut32's SysFreeString. A client that has BSTR from <oleauto.h> defines ZYQ_BSTR_DEFINED
+ * before including this header. */
+#if defined(_WIN32)
+#define ZYQ_API
+#define ZYQ_CALL __stdcall
+#elif defined(ZYQ_BUILDING_LIBRARY)
 #define ZYQ_API __attribute__((visibility("default")))
+#define ZYQ_CALL
 #else
 #define ZYQ_API
+#define ZYQ_CALL
 #endif
 
+#if !defined(_WIN32)
 /* BSTR allocation, with the layout and meaning of their OLE Automation namesakes. */
 ZYQ_API BSTR SysAllocString(const char16_t* text);
 ZYQ_API BSTR SysAllocStringLen(const char16_t* text, uint32_t length);
 ZYQ_API uint32_t SysStringLen(BSTR text);
 ZYQ_API void SysFreeString(BSTR text);
+#endif
 
 /* Engine core */
-ZYQ_API BSTR GetDllVersion(void);
-ZYQ_API int32_t GetErrorCode(void);
-ZYQ_API BSTR GetErrorMsg(void);
-ZYQ_API int32_t GetCapiErrorCode(void);
-ZYQ_API BSTR GetCapiErrorMsg(void);
-ZYQ_API int32_t PresetPasswdLengthRange(int32_t min, int32_t max);
+ZYQ_API BSTR ZYQ_CALL GetDllVersion(void);
+ZYQ_API int32_t ZYQ_CALL GetErrorCode(void);
+ZYQ_API BSTR ZYQ_CALL GetErrorMsg(void);
+ZYQ_API int32_t ZYQ_CALL GetCapiErrorCode(void);
+ZYQ_API BSTR ZYQ_CALL GetCapiErrorMsg(void);
+ZYQ_API int32_t ZYQ_CALL PresetPasswdLengthRange(int32_t min, int32_t max);
 
 /* Host utilities */
-ZYQ_API BSTR GetMacAddress(void);
-ZYQ_API BSTR GetDefaultCertPath(void);
-ZYQ_API BSTR GetWindowsSystemName(void);
-ZYQ_API BSTR RegReadHKCU(const char16_t* strName);
-ZYQ_API int32_t RegWriteHKCUInt(const char16_t* strName, int32_t dw);
-ZYQ_API int32_t RegWriteHKCUStr(const char16_t* strName, const char16_t* str);
-ZYQ_API BSTR SelectLocalFolder(const char16_t* initPath, const char16_t* title);
+ZYQ_API BSTR ZYQ_CALL GetMacAddress(void);
+ZYQ_API BSTR ZYQ_CALL GetDefaultCertPath(void);
+ZYQ_API BSTR ZYQ_CALL GetWindowsSystemName(void);
+ZYQ_API BSTR ZYQ_CALL RegReadHKCU(const char16_t* strName);
+ZYQ_API int32_t ZYQ_CALL RegWriteHKCUInt(const char16_t* strName, int32_t dw);
+ZYQ_API int32_t ZYQ_CALL RegWriteHKCUStr(const char16_t* strName, const char16_t* str);
+ZYQ_API BSTR ZYQ_CALL SelectLocalFolder(const char16_t* initPath, const char16_t* title);
 
 /* Digests */
-ZYQ_API BSTR Hash(const char16_t* strPlainText, int32_t dwFlags);
-ZYQ_API BSTR HashFile(const char16_t* strFileName, int32_t dwFlags);
+ZYQ_API BSTR ZYQ_CALL Hash(const char16_t* strPlainText, int32_t dwFlags);
+ZYQ_API BSTR ZYQ_CALL HashFile(const char16_t* strFileName, int32_t dwFlags);
 
 /* Enrollment: key-generation settings and the installed RSA providers */
-ZYQ_API BSTR EnumProviders(int32_t dwIndex, int32_t dwFlags);
-ZYQ_API int32_t SetKeyBits(int32_t rsaKeyBits);
-ZYQ_API int32_t SetProviderName(const char16_t* strProviderName);
-ZYQ_API int32_t SetProviderType(int32_t dwProviderType);
-ZYQ_API int32_t SetKeySpec(int32_t dwKeySpec);
-ZYQ_API int32_t SetGenKeyFlags(int32_t dwGenKeyFlags);
+ZYQ_API BSTR ZYQ_CALL EnumProviders(int32_t dwIndex, int32_t dwFlags);
+ZYQ_API int32_t ZYQ_CALL SetKeyBits(int32_t rsaKeyBits);
+ZYQ_API int32_t ZYQ_CALL SetProviderName(const char16_t* strProviderName);
+ZYQ_API int32_t ZYQ_CALL SetProviderType(int32_t dwProviderType);
+ZYQ_API int32_t ZYQ_CALL SetKeySpec(int32_t dwKeySpec);
+ZYQ_API int32_t ZYQ_CALL SetGenKeyFlags(int32_t dwGenKeyFlags);
 
 /* Enrollment: the PKCS#10 request (Base64) and the installation of the authority's answer */
-ZYQ_API BSTR CreatePKCS10(const char16_t* strCommonName);
-ZYQ_API int32_t AcceptPKCS7(const char16_t* strPkcs7);
+ZYQ_API BSTR ZYQ_CALL CreatePKCS10(const char16_t* strCommonName);
+ZYQ_API int32_t ZYQ_CALL AcceptPKCS7(const char16_t* strPkcs7);
 
 /* Registration */
-ZYQ_API int32_t RegisterPfx(const char16_t* strPfxPath, const char16_t* strPfxName,
+ZYQ_API int32_t ZYQ_CALL RegisterPfx(const char16_t* strPfxPath, const char16_t* strPfxName,
                             const char16_t* strPassword, int32_t registerMode, int32_t dwFlags,
                             int32_t dwKeyUsage);
-ZYQ_API int32_t QueryUserInfo(const char16_t* strID);
-ZYQ_API int32_t UpdateRegisterMode(const char16_t* strID, const char16_t* strPassword,
+ZYQ_API int32_t ZYQ_CALL QueryUserInfo(const char16_t* strID);
+ZYQ_API int32_t ZYQ_CALL UpdateRegisterMode(const char16_t* strID, const char16_t* strPassword,
                                    int32_t registerMode);
-ZYQ_API int32_t GetRegisterUserMode(void);
-ZYQ_API BSTR GetRegisterPfxFilePath(void);
-ZYQ_API BSTR GetRegisterPfxFileName(void);
-ZYQ_API BSTR GetExportedPfxFilePath(void);
-ZYQ_API BSTR GetExportedPfxFileName(void);
+ZYQ_API int32_t ZYQ_CALL GetRegisterUserMode(void);
+ZYQ_API BSTR ZYQ_CALL GetRegisterPfxFilePath(void);
+ZYQ_API BSTR ZYQ_CALL GetRegisterPfxFileName(void);
+ZYQ_API BSTR ZYQ_CALL GetExportedPfxFilePath(void);
+ZYQ_API BSTR ZYQ_CALL GetExportedPfxFileName(void);
 
 /* Signing */
-ZYQ_API BSTR SignPkcs1(const char16_t* strID, const char16_t* strContent, int32_t dwFlags,
+ZYQ_API BSTR ZYQ_CALL SignPkcs1(const char16_t* strID, const char16_t* strContent, int32_t dwFlags,
                        int32_t dwKeyUsage);
-ZYQ_API BSTR SignPkcs7(const char16_t* strID, const char16_t* strContent, int32_t dwFlags,
+ZYQ_API BSTR ZYQ_CALL SignPkcs7(const char16_t* strID, const char16_t* strContent, int32_t dwFlags,
                        int32_t dwKeyUsage);
 
 /* The returned certificate: the certificate that the latest certificate operation chose. */
-ZYQ_API BSTR GetRtnCert(void);
-ZYQ_API BSTR GetCertSubject(void);
-ZYQ_API BSTR GetCertIssuer(void);
-ZYQ_API BSTR GetCertSerial(void);
-ZYQ_API BSTR GetCertFinger(void);
-ZYQ_API BSTR GetCertNotBefore(void);
-ZYQ_API BSTR GetCertNotAfter(void);
-ZYQ_API BSTR GetCertSubjectCN(void);
+ZYQ_API BSTR ZYQ_CALL GetRtnCert(void);
+ZYQ_API BSTR ZYQ_CALL GetCertSubject(void);
+ZYQ_API BSTR ZYQ_CALL GetCertIssuer(void);
+ZYQ_API BSTR ZYQ_CALL GetCertSerial(void);
+ZYQ_API BSTR ZYQ_CALL GetCertFinger(void);
+ZYQ_API BSTR ZYQ_CALL GetCertNotBefore(void);
+ZYQ_API BSTR ZYQ_CALL GetCertNotAfter(void);
+ZYQ_API BSTR ZYQ_CALL GetCertSubjectCN(void);
 
 /* Key lifecycle: export from and import into the personal store, change of a PKCS#12 file's
  * password, the mobile key record */
-ZYQ_API int32_t ExportPfxFromIE(const char16_t* strSubject, const char16_t* strPfxPath,
+ZYQ_API int32_t ZYQ_CALL ExportPfxFromIE(const char16_t* strSubject, const char16_t* strPfxPath,
                                 const char16_t* strPassword, int32_t dwFlags, int32_t dwKeyUsage);
-ZYQ_API int32_t ChangePfxPasswd(const char16_t* strPfxPath, const char16_t* strPfxName,
+ZYQ_API int32_t ZYQ_CALL ChangePfxPasswd(const char16_t* strPfxPath, const char16_t* strPfxName,
                                 const char16_t* strOldPass, const char16_t* strNewPass,
                                 int32_t dwFlags);
-ZYQ_API int32_t SelectCertFromIE(const char16_t* strSubject, int32_t dwFlags, int32_t dwKeyUsage);
-ZYQ_API BSTR ExportMobileFromPfx(const char16_t* strPfxPath, const char16_t* strPfxName,
+ZYQ_API int32_t ZYQ_CALL SelectCertFromIE(const char16_t* strSubject, int32_t dwFlags, int32_t dwKeyUsage);
+ZYQ_API BSTR ZYQ_CALL ExportMobileFromPfx(const char16_t* strPfxPath, const char16_t* strPfxName,
                                  const char16_t* strPasswd, int32_t dwFlags, int32_t dwKeyUsage);
-ZYQ_API BSTR ExportMobileFromIE(const char16_t* strSubject, const char16_t* strPasswd,
+ZYQ_API BSTR ZYQ_CALL ExportMobileFromIE(const char16_t* strSubject, const char16_t* strPasswd,
                                 int32_t dwFlags, int32_t dwKeyUsage);
-ZYQ_API int32_t ImportPfxToIE(const char16_t* strPfxPath, const char16_t* strPfxName,
+ZYQ_API int32_t ZYQ_CALL ImportPfxToIE(const char16_t* strPfxPath, const char16_t* strPfxName,
                               const char16_t* strPasswd, int32_t dwFlags, int32_t dwKeyUsage);
 
 #ifdef __cplusplus

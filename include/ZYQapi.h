@@ -50,7 +50,11 @@
 #ifndef ZYQ_COM_BASE_TYPES_DEFINED
 #define ZYQ_COM_BASE_TYPES_DEFINED
 
+#if defined(_WIN32)
+#define STDMETHODCALLTYPE __stdcall
+#else
 #define STDMETHODCALLTYPE
+#endif
 
 typedef int32_t HRESULT;
 typedef int32_t SCODE;
@@ -671,26 +675,26 @@ struct IObjectSafety {
 extern "C" {
 #endif
 
-#if defined(ZYQ_BUILDING_LIBRARY)
+#if defined(ZYQ_BUILDING_LIBRARY) && !defined(_WIN32)
 #define ZYQ_COM_API __attribute__((visibility("default")))
 #else
 #define ZYQ_COM_API
 #endif
 
 /* The class object of CLSID_ZYQapi (an IClassFactory), queried for riid. */
-ZYQ_COM_API HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
+ZYQ_COM_API HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
 /* S_OK when no object exists and no class factory is locked; S_FALSE otherwise. */
-ZYQ_COM_API HRESULT DllCanUnloadNow(void);
+ZYQ_COM_API HRESULT STDMETHODCALLTYPE DllCanUnloadNow(void);
 /* Writes the class's entries under HKEY_CLASSES_ROOT and the type library's registration. */
-ZYQ_COM_API HRESULT DllRegisterServer(void);
+ZYQ_COM_API HRESULT STDMETHODCALLTYPE DllRegisterServer(void);
 /* Removes them again; HKEY_CLASSES_ROOT\CLSID itself stays. */
-ZYQ_COM_API HRESULT DllUnregisterServer(void);
+ZYQ_COM_API HRESULT STDMETHODCALLTYPE DllUnregisterServer(void);
 
 /* Function types for clients that look the entry points up with dlsym. */
-typedef HRESULT (*PFN_DllGetClassObject)(REFCLSID rclsid, REFIID riid, void** ppv);
-typedef HRESULT (*PFN_DllCanUnloadNow)(void);
-typedef HRESULT (*PFN_DllRegisterServer)(void);
-typedef HRESULT (*PFN_DllUnregisterServer)(void);
+typedef HRESULT(STDMETHODCALLTYPE* PFN_DllGetClassObject)(REFCLSID rclsid, REFIID riid, void** ppv);
+typedef HRESULT(STDMETHODCALLTYPE* PFN_DllCanUnloadNow)(void);
+typedef HRESULT(STDMETHODCALLTYPE* PFN_DllRegisterServer)(void);
+typedef HRESULT(STDMETHODCALLTYPE* PFN_DllUnregisterServer)(void);
 
 #ifdef __cplusplus
 }

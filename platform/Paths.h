@@ -47,8 +47,17 @@ std::string JoinPosixPath(std::string_view folder, std::string_view name);
 // JoinPosixPath of the parts gives the path back whenever the folder is not empty.
 PathParts SplitPosixPath(std::string_view path);
 
-// --- The rules of this machine (POSIX) ---
+// --- The rules of this machine ---
 
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+inline std::string JoinPath(std::string_view folder, std::string_view name) {
+  return JoinWindowsPath(folder, name);
+}
+inline PathParts SplitPath(std::string_view path) {
+  return SplitWindowsPath(path);
+}
+#else
 inline constexpr char kPathSeparator = '/';
 inline std::string JoinPath(std::string_view folder, std::string_view name) {
   return JoinPosixPath(folder, name);
@@ -56,5 +65,6 @@ inline std::string JoinPath(std::string_view folder, std::string_view name) {
 inline PathParts SplitPath(std::string_view path) {
   return SplitPosixPath(path);
 }
+#endif
 
 }  // namespace zyq::platform

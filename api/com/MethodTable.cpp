@@ -21,8 +21,8 @@ P Argument(const ArgumentValue& value) {
 
 // Calls a vtable slot HRESULT (*)(IZYQapi*, P..., R*) with the converted arguments.
 template <typename... A, size_t... I>
-HRESULT CallSlotWith(HRESULT (*slot)(IZYQapi*, A...), IZYQapi* self, const ArgumentValue* args,
-                     ResultValue* result, std::index_sequence<I...>) {
+HRESULT CallSlotWith(HRESULT(STDMETHODCALLTYPE* slot)(IZYQapi*, A...), IZYQapi* self,
+                     const ArgumentValue* args, ResultValue* result, std::index_sequence<I...>) {
   using Params = std::tuple<A...>;
   using RetPointer = std::tuple_element_t<sizeof...(A) - 1, Params>;
   if constexpr (std::is_same_v<RetPointer, BSTR*>) {
@@ -34,8 +34,8 @@ HRESULT CallSlotWith(HRESULT (*slot)(IZYQapi*, A...), IZYQapi* self, const Argum
 }
 
 template <typename... A>
-HRESULT CallSlot(HRESULT (*slot)(IZYQapi*, A...), IZYQapi* self, const ArgumentValue* args,
-                 ResultValue* result) {
+HRESULT CallSlot(HRESULT(STDMETHODCALLTYPE* slot)(IZYQapi*, A...), IZYQapi* self,
+                 const ArgumentValue* args, ResultValue* result) {
   return CallSlotWith(slot, self, args, result, std::make_index_sequence<sizeof...(A) - 1>{});
 }
 

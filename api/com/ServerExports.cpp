@@ -11,7 +11,7 @@ using namespace zyq;
 
 extern "C" {
 
-ZYQ_COM_API HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+ZYQ_COM_API HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
   if (!com::SameGuid(rclsid, CLSID_ZYQapi)) return CLASS_E_CLASSNOTAVAILABLE;
@@ -19,11 +19,11 @@ ZYQ_COM_API HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) 
   return factory->lpVtbl->QueryInterface(factory, riid, ppv);
 }
 
-ZYQ_COM_API HRESULT DllCanUnloadNow(void) {
+ZYQ_COM_API HRESULT STDMETHODCALLTYPE DllCanUnloadNow(void) {
   return com::ServerLockCount() == 0 ? S_OK : S_FALSE;
 }
 
-ZYQ_COM_API HRESULT DllRegisterServer(void) {
+ZYQ_COM_API HRESULT STDMETHODCALLTYPE DllRegisterServer(void) {
   try {
     const std::string path = platform::LibraryFilePath();
     if (path.empty()) return SELFREG_E_CLASS;
@@ -33,7 +33,7 @@ ZYQ_COM_API HRESULT DllRegisterServer(void) {
   }
 }
 
-ZYQ_COM_API HRESULT DllUnregisterServer(void) {
+ZYQ_COM_API HRESULT STDMETHODCALLTYPE DllUnregisterServer(void) {
   try {
     return com::UnregisterServer(platform::CurrentRegistry());
   } catch (...) {

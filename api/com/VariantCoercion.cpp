@@ -1,5 +1,7 @@
 #include "api/com/VariantCoercion.h"
 
+#include "api/com/Int128.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -8,8 +10,6 @@
 
 namespace zyq::com {
 namespace {
-
-using Int128 = __int128;
 
 // The VARIANT that an argument means: a VT_BYREF value read through its pointer. The result
 // shares any BSTR with the argument; nothing in it is owned.

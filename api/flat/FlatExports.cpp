@@ -32,11 +32,12 @@ using zyq::platform::Bstr;
 #define ZYQ_FLAT_PARAM(arg) ZYQ_ARG_KIND(ZYQ_FLAT_PARAM_, arg)
 #define ZYQ_FLAT_CALL(arg) ZYQ_ARG_KIND(ZYQ_FLAT_CALL_, arg)
 
-#define ZYQ_DEFINE_FLAT_EXPORT(order, dispid, Name, Flat, Result, ...)                          \
-  extern "C" ZYQ_API ZYQ_FLAT_RESULT_##Result Flat(ZYQ_MAP_ARGS(ZYQ_FLAT_PARAM, __VA_ARGS__)) { \
-    SecurityEngine& engine = SecurityEngine::ProcessEngine();                                   \
-    const auto lock = engine.LockForCall();                                                     \
-    return ZYQ_FLAT_RETURN_##Result(engine.Name(ZYQ_MAP_ARGS(ZYQ_FLAT_CALL, __VA_ARGS__)));     \
+#define ZYQ_DEFINE_FLAT_EXPORT(order, dispid, Name, Flat, Result, ...)                      \
+  extern "C" ZYQ_API ZYQ_FLAT_RESULT_##Result ZYQ_CALL Flat(                                \
+      ZYQ_MAP_ARGS(ZYQ_FLAT_PARAM, __VA_ARGS__)) {                                          \
+    SecurityEngine& engine = SecurityEngine::ProcessEngine();                               \
+    const auto lock = engine.LockForCall();                                                 \
+    return ZYQ_FLAT_RETURN_##Result(engine.Name(ZYQ_MAP_ARGS(ZYQ_FLAT_CALL, __VA_ARGS__))); \
   }
 
 ZYQ_FOR_EACH_OPERATION(ZYQ_DEFINE_FLAT_EXPORT)

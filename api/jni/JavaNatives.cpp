@@ -14,7 +14,8 @@
 #define ZYQ_JNI_FLAT_PARAM_INT(name) int32_t name
 #define ZYQ_JNI_FLAT_PARAM(arg) ZYQ_ARG_KIND(ZYQ_JNI_FLAT_PARAM_, arg)
 #define ZYQ_JNI_DECLARE_FLAT(order, dispid, Name, Flat, Result, ...) \
-  extern "C" ZYQ_JNI_FLAT_RESULT_##Result Flat(ZYQ_MAP_ARGS(ZYQ_JNI_FLAT_PARAM, __VA_ARGS__));
+  extern "C" ZYQ_JNI_FLAT_RESULT_##Result ZYQ_CALL Flat(             \
+      ZYQ_MAP_ARGS(ZYQ_JNI_FLAT_PARAM, __VA_ARGS__));
 ZYQ_FOR_EACH_OPERATION(ZYQ_JNI_DECLARE_FLAT)
 
 #define ZYQ_JNI_RESULT_TEXT jstring

@@ -93,7 +93,14 @@ jstring ToJavaString(JNIEnv* env, const char16_t* text);
 template <auto Export>
 struct NativeBinding;
 
-template <typename R, typename... P, R (*Export)(P...)>
+// The exports' calling convention (__stdcall on Windows).
+#if defined(_WIN32)
+#define ZYQ_JNI_EXPORT_CALL __stdcall
+#else
+#define ZYQ_JNI_EXPORT_CALL
+#endif
+
+template <typename R, typename... P, R(ZYQ_JNI_EXPORT_CALL* Export)(P...)>
 struct NativeBinding<Export> {
   using Result = JavaTypeOf<R>;
 

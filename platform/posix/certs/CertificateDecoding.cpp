@@ -1,11 +1,12 @@
 // Decoding of X.509 certificates into the fields of CERT_INFO, with our own bounds-checked DER
 // reader so that every malformed input maps to an ASN.1 error code.
-#include <openssl/evp.h>
-
+#include <algorithm>
 #include <chrono>
 
 #include "platform/Certificates.h"
+#include "platform/CryptoKeys.h"
 #include "platform/posix/certs/Der.h"
+#include "platform/posix/certs/Digest.h"
 
 namespace zyq::platform {
 namespace {
@@ -186,12 +187,13 @@ SysError DecodeCertificate(ByteView data, DecodedCertificate* out) {
     return err;
   }
   out->encoded = ToBytes(data);
-  unsigned int len = 0;
-  if (EVP_Digest(data.data(), data.size(), out->sha1Thumbprint.data(), &len, EVP_sha1(), nullptr) !=
-      1) {
+  Bytes thumbprint;
+  if (!posix::ComputeDigest(kCalgSha1, data, &thumbprint) ||
+      thumbprint.size() != out->sha1Thumbprint.size()) {
     *out = DecodedCertificate{};
     return kNteFail;
   }
+  std::copy(thumbprint.begin(), thumbprint.end(), out->sha1Thumbprint.begin());
   return kErrorSuccess;
 }
 

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds the Windows DLL and zyqsec.exe for 32-bit (i686) and 64-bit (x86_64) Windows with
+# mingw-w64, and with --test also the Windows test programs, run under Wine by ctest.
+#
+#   bash scripts/build-windows.sh            # both DLLs, import libraries, header, zyqsec.exe
+#   bash scripts/build-windows.sh --test     # the same, then the Windows suites under Wine
+#
+# Output: build-win32/dist and build-win64/dist. Each build folder has its own Wine prefix
+# (wineprefix/), made once under the Chinese (Taiwan) locale so that the ANSI code page is 950.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+run_tests=0
+[[ ${1:-} == --test ]] && run_tests=1
+jobs=${ZYQ_JOBS:-2}
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
+export WINEDEBUG=-all
+
+session=$root/tests/win32/wine_session.sh
+status=0
+
+for arch in i686:build-win32 x86_64:build-win64; do
+  triple=${arch%%:*}-w64-mingw32
+  build=$root/${arch#*:}
+  mkdir -p "$build"
+  export WINEPREFIX=$build/wineprefix LANG=zh_TW.UTF-8
+  # The build runs a program of its own under Wine (the COM header writer): the session is
+  # started first, detached from this script's output.
+  [[ -f $WINEPREFIX/system.reg ]] || echo "Making the Wine prefix $WINEPREFIX (zh_TW, code page 950)"
+  bash "$session" start "$WINEPREFIX"
+  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DZYQ_WERROR=ON -DZYQ_BUILD_TESTS=$([[ $run_tests == 1 ]] && echo ON || echo OFF) >/dev/null
+  targets=(ZYQSecuritiesATL zyqsec)
+  [[ $run_tests == 1 ]] && targets+=(zyq_windows_tests)
+  cmake --build "$build" -j"$jobs" --target "${targets[@]}"
+  dist=$build/dist
+  mkdir -p "$dist"
+  cp "$build/api/ZYQSecuritiesATL.dll" "$build/api/ZYQSecuritiesATL.lib" "$dist/"
+  cp "$build/cli/zyqsec.exe" "$root/include/ZYQSecuritiesATL.h" "$dist/"
+  if [[ $run_tests == 1 ]]; then
+    (cd "$build" && ctest --output-on-failure -L windows) || status=1
+  fi
+  bash "$session" stop "$WINEPREFIX"
+  echo "$triple: $dist"
+done
+exit $status

@@ -1,0 +1,274 @@
+// The Win32 port against the system's own services: the registry, key containers, the user's
+// system stores and PKCS#12 files written by openssl (make_test_data.sh). What the port writes
+// (a PKCS#12 file, a SignedData, a PKCS#1 signature) is left in the data folder for openssl to
+// check afterwards (check_outputs.sh). Every name is unique, so the prefix may be reused.
+#include <windows.h>
+// (the headers below need windows.h first)
+#include <wincrypt.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "platform/CryptMessages.h"
+#include "platform/CryptoKeys.h"
+#include "platform/DigestSigner.h"
+#include "platform/Pkcs12.h"
+#include "platform/Registry.h"
+#include "platform/Uuid.h"
+#include "platform/posix/certs/Digest.h"
+
+namespace zyq::platform {
+namespace {
+
+std::string DataFolder() {
+  const char* dir = std::getenv("ZYQ_WIN32_TEST_DATA");
+  return dir != nullptr ? dir : "";
+}
+
+Bytes ReadData(const std::string& name) {
+  std::ifstream in(DataFolder() + "\\" + name, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteData(const std::string& name, const Bytes& bytes) {
+  std::ofstream out(DataFolder() + "\\" + name, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Unique() {
+  std::string uuid;
+  EXPECT_EQ(NewUuidString(&uuid), kErrorSuccess);
+  return uuid;
+}
+
+// Checks a PKCS#1 signature (least significant byte first, as CryptSignHash gives it) with the
+// certificate's public key through CryptoAPI itself.
+bool SystemVerifies(const Bytes& certificate, uint32_t hashAlg, const Bytes& content,
+                    const std::vector<uint8_t>& signature) {
+  PCCERT_CONTEXT cert = CertCreateCertificateContext(X509_ASN_ENCODING, certificate.data(),
+                                                     static_cast<DWORD>(certificate.size()));
+  HCRYPTPROV prov = 0;
+  HCRYPTKEY key = 0;
+  HCRYPTHASH hash = 0;
+  bool ok = cert != nullptr &&
+            CryptAcquireContextA(&prov, nullptr, MS_ENH_RSA_AES_PROV_A, PROV_RSA_AES,
+                                 CRYPT_VERIFYCONTEXT) &&
+            CryptImportPublicKeyInfo(prov, X509_ASN_ENCODING,
+                                     &cert->pCertInfo->SubjectPublicKeyInfo, &key) &&
+            CryptCreateHash(prov, hashAlg, 0, 0, &hash) &&
+            CryptHashData(hash, content.data(), static_cast<DWORD>(content.size()), 0) &&
+            CryptVerifySignatureA(hash, signature.data(), static_cast<DWORD>(signature.size()), key,
+                                  nullptr, 0);
+  if (hash) CryptDestroyHash(hash);
+  if (key) CryptDestroyKey(key);
+  if (prov) CryptReleaseContext(prov, 0);
+  if (cert) CertFreeCertificateContext(cert);
+  return ok;
+}
+
+class Win32Port : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (DataFolder().empty()) GTEST_SKIP() << "ZYQ_WIN32_TEST_DATA names no folder";
+  }
+};
+
+TEST_F(Win32Port, RegistryKeepsAnsiTextAndReportsDeletedKeys) {
+  Registry& reg = DefaultRegistry();
+  const std::string path = "Software\\ZYQSecuritiesTests\\" + Unique();
+  RegistryKey key;
+  bool created = false;
+  ASSERT_EQ(reg.CreateKey(RegistryKey::Root(RegistryHive::kCurrentUser), path, &key, &created),
+            kErrorSuccess);
+  EXPECT_TRUE(created);
+  const std::string big5 = "\xA4\xA4\xA4\xE5";  // 中文 in code page 950
+  ASSERT_EQ(reg.SetValue(key, "Name", kRegSz, big5), kErrorSuccess);
+  ASSERT_EQ(reg.SetValue(key, "Count", kRegDword, std::string("\x05\0\0\0", 4)), kErrorSuccess);
+  RegistryValue value;
+  ASSERT_EQ(reg.QueryValue(key, "name", 255, &value), kErrorSuccess);  // case ignored
+  EXPECT_EQ(value.type, kRegSz);
+  EXPECT_EQ(value.data, big5);
+  uint32_t required = 0;
+  EXPECT_EQ(reg.QueryValue(key, "Name", 2, &value, &required), kErrorMoreData);
+  EXPECT_EQ(required, 4u);  // the bytes as written, without a terminator
+  std::vector<RegistryValueEntry> values;
+  ASSERT_EQ(reg.EnumValues(key, &values), kErrorSuccess);
+  ASSERT_EQ(values.size(), 2u);
+  const auto named = std::find_if(values.begin(), values.end(),
+                                  [](const RegistryValueEntry& e) { return e.name == "Name"; });
+  ASSERT_NE(named, values.end());
+  EXPECT_EQ(named->value.data, big5);
+
+  ASSERT_EQ(reg.DeleteKeyTree(RegistryKey::Root(RegistryHive::kCurrentUser), path), kErrorSuccess);
+  EXPECT_EQ(reg.QueryValue(key, "Name", 255, &value), kErrorKeyDeleted);
+  RegistryKey gone;
+  EXPECT_EQ(reg.OpenKey(RegistryKey::Root(RegistryHive::kCurrentUser), path, &gone),
+            kErrorFileNotFound);
+}
+
+TEST_F(Win32Port, ContainerKeySignsAndIsFoundByItsPublicKey) {
+  const std::string name = "zyq-test-" + Unique();
+  std::unique_ptr<KeyContext> context;
+  ASSERT_EQ(AcquireKeyContext(name, kMsEnhancedProv, kProvRsaFull, kCryptNewKeyset, &context),
+            kErrorSuccess);
+  ASSERT_EQ(context->GenerateKey(kAtSignature, (1024u << 16) | kCryptExportable), kErrorSuccess);
+  KeyPairInfo info;
+  ASSERT_EQ(context->GetKeyInfo(kAtSignature, &info), kErrorSuccess);
+  EXPECT_EQ(info.bits, 1024u);
+  EXPECT_EQ(info.flags & kCryptExportable, kCryptExportable);
+  EXPECT_EQ(context->GetKeyInfo(kAtKeyExchange, &info), kNteNoKey);
+
+  std::vector<uint8_t> spki;
+  ASSERT_EQ(context->ExportPublicKeyInfo(kAtSignature, &spki), kErrorSuccess);
+  KeyProvInfo found;
+  ASSERT_EQ(FindKeyByPublicKey(spki, nullptr, &found), kErrorSuccess);
+  EXPECT_EQ(found.containerName, name);
+  EXPECT_EQ(found.keySpec, kAtSignature);
+
+  // The private key leaves as PKCS#8 and comes back into a container of its own.
+  SecretBytes pkcs8;
+  ASSERT_EQ(context->ExportPrivateKeyPkcs8(kAtSignature, &pkcs8), kErrorSuccess);
+  KeyProvInfo copy;
+  ASSERT_EQ(ImportPrivateKey(pkcs8.bytes(), kMsEnhancedProv, kProvRsaFull, kAtKeyExchange,
+                             kCryptExportable, &copy),
+            kErrorSuccess);
+  EXPECT_NE(copy.containerName, name);
+  bool matches = false;
+  ASSERT_EQ(PublicKeyMatches(copy, spki, &matches), kErrorSuccess);
+  EXPECT_TRUE(matches);
+
+  std::vector<std::string> names;
+  ASSERT_EQ(context->EnumContainers(&names), kErrorSuccess);
+  EXPECT_NE(std::find(names.begin(), names.end(), name), names.end());
+
+  std::unique_ptr<KeyContext> gone;
+  EXPECT_EQ(AcquireKeyContext(name, kMsEnhancedProv, kProvRsaFull, kCryptDeleteKeyset, &gone),
+            kErrorSuccess);
+  EXPECT_EQ(AcquireKeyContext(copy.containerName, kMsEnhancedProv, kProvRsaFull, kCryptDeleteKeyset,
+                              &gone),
+            kErrorSuccess);
+  EXPECT_EQ(AcquireKeyContext(name, kMsEnhancedProv, kProvRsaFull, 0, &gone), kNteBadKeyset);
+}
+
+TEST_F(Win32Port, OpenSslPkcs12ImportsWithAKeyThatSigns) {
+  const Bytes pfx = ReadData("user.pfx");
+  const Bytes cer = ReadData("user.cer");
+  ASSERT_FALSE(pfx.empty());
+  ASSERT_TRUE(IsPfxBlob(pfx));
+  const std::u16string password = u"pw1234";
+  SysError why = 0;
+  EXPECT_FALSE(VerifyPfxPassword(pfx, std::u16string_view(u"wrong"), &why));
+  EXPECT_EQ(why, kErrorInvalidPassword);
+  ASSERT_TRUE(VerifyPfxPassword(pfx, std::u16string_view(password), &why)) << std::hex << why;
+
+  CertStore store;
+  ASSERT_EQ(ImportPfx(pfx, std::u16string_view(password), kPfxExportable, &store), kErrorSuccess);
+  std::vector<CertContext> certs;
+  ASSERT_EQ(store.Enumerate(&certs), kErrorSuccess);
+  ASSERT_EQ(certs.size(), 1u);
+  EXPECT_EQ(certs[0].encoded(), cer);
+  ASSERT_TRUE(certs[0].keyLink().has_value());
+  const KeyProvInfo link = *certs[0].keyLink();
+  EXPECT_EQ(link.keySpec, kAtKeyExchange);
+
+  // Importing the file again reuses the container of the key.
+  CertStore again;
+  ASSERT_EQ(ImportPfx(pfx, std::u16string_view(password), kPfxExportable, &again), kErrorSuccess);
+  std::vector<CertContext> certsAgain;
+  ASSERT_EQ(again.Enumerate(&certsAgain), kErrorSuccess);
+  ASSERT_EQ(certsAgain.size(), 1u);
+  EXPECT_EQ(certsAgain[0].keyLink()->containerName, link.containerName);
+
+  // PKCS#1 over SHA-1, checked by CryptoAPI here and by openssl afterwards.
+  const std::string text = "order 2330 buy 1000 @ 512.00";
+  const Bytes content(text.begin(), text.end());
+  Bytes digest;
+  ASSERT_TRUE(posix::ComputeDigest(kCalgSha1, content, &digest));
+  std::vector<uint8_t> signature;
+  ASSERT_EQ(SignHashWithKey(link, kCalgSha1, digest, &signature), kErrorSuccess);
+  EXPECT_TRUE(SystemVerifies(cer, kCalgSha1, content, signature));
+  WriteData("content.txt", content);
+  WriteData("pkcs1.sig", Bytes(signature.rbegin(), signature.rend()));
+
+  // SignedData with the signing time, attached.
+  SignedDataRequest request;
+  request.content = content;
+  request.signer = &certs[0].cert();
+  request.signingTime = CurrentFileTime();
+  request.certificates = {cer};
+  Bytes signedData;
+  ASSERT_EQ(EncodeSignedData(request, LinkSigner(link), &signedData), kErrorSuccess);
+  WriteData("signed.p7", signedData);
+
+  // Export with a new password; it opens again here and with openssl afterwards.
+  Bytes exported;
+  ASSERT_EQ(ExportPfx(store, std::u16string_view(u"pw5678"), kExportPrivateKeys, &exported),
+            kErrorSuccess);
+  WriteData("exported.pfx", exported);
+  EXPECT_FALSE(VerifyPfxPassword(exported, std::u16string_view(password)));
+  CertStore reread;
+  ASSERT_EQ(ImportPfx(exported, std::u16string_view(u"pw5678"), kPfxExportable, &reread),
+            kErrorSuccess);
+  std::vector<CertContext> rereadCerts;
+  ASSERT_EQ(reread.Enumerate(&rereadCerts), kErrorSuccess);
+  ASSERT_EQ(rereadCerts.size(), 1u);
+  EXPECT_EQ(rereadCerts[0].keyLink()->containerName, link.containerName);
+}
+
+TEST_F(Win32Port, EachImportedKeyKeepsAContainerOfItsOwn) {
+  const std::u16string password = u"pw1234";
+  CertStore first, second;
+  ASSERT_EQ(ImportPfx(ReadData("user.pfx"), std::u16string_view(password), kPfxExportable, &first),
+            kErrorSuccess);
+  ASSERT_EQ(
+      ImportPfx(ReadData("other.pfx"), std::u16string_view(password), kPfxExportable, &second),
+      kErrorSuccess);
+  std::vector<CertContext> a, b;
+  ASSERT_EQ(first.Enumerate(&a), kErrorSuccess);
+  ASSERT_EQ(second.Enumerate(&b), kErrorSuccess);
+  ASSERT_TRUE(a.size() == 1 && b.size() == 1 && a[0].keyLink() && b[0].keyLink());
+  EXPECT_NE(a[0].keyLink()->containerName, b[0].keyLink()->containerName);
+  // The first key still signs for its certificate after the second import.
+  for (const CertContext& cert : {a[0], b[0]}) {
+    bool matches = false;
+    ASSERT_EQ(PublicKeyMatches(*cert.keyLink(), cert.cert().subjectPublicKeyInfo, &matches),
+              kErrorSuccess);
+    EXPECT_TRUE(matches);
+  }
+}
+
+TEST_F(Win32Port, PersonalStoreKeepsCertificateAndLinkAcrossOpenings) {
+  const Bytes cer = ReadData("user.cer");
+  ASSERT_FALSE(cer.empty());
+  const KeyProvInfo link{"zyq-link-" + Unique(), kMsEnhancedProv, kProvRsaFull, 0, kAtSignature};
+  {
+    CertStore my;
+    ASSERT_EQ(CertStore::OpenSystem(kStoreMy, &my), kErrorSuccess);
+    CertContext added;
+    ASSERT_EQ(my.AddEncoded(cer, kCertStoreAddReplaceExisting, &added), kErrorSuccess);
+    ASSERT_EQ(added.SetKeyLink(link), kErrorSuccess);
+  }
+  CertStore my;
+  ASSERT_EQ(CertStore::OpenSystem("my", &my), kErrorSuccess);
+  CertContext probe, found;
+  ASSERT_EQ(CertContext::FromEncoded(cer, &probe), kErrorSuccess);
+  ASSERT_EQ(my.FindExisting(probe, &found), kErrorSuccess);
+  ASSERT_TRUE(found.keyLink().has_value());
+  EXPECT_EQ(*found.keyLink(), link);
+  EXPECT_EQ(my.Add(probe, kCertStoreAddNew), kCryptEExists);
+
+  ASSERT_EQ(my.Delete(found), kErrorSuccess);
+  CertStore reopened;
+  ASSERT_EQ(CertStore::OpenSystem(kStoreMy, &reopened), kErrorSuccess);
+  EXPECT_EQ(reopened.FindExisting(probe, &found), kCryptENotFound);
+}
+
+}  // namespace
+}  // namespace zyq::platform
