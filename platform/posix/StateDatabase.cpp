@@ -206,12 +206,19 @@ StateDatabase* StateDatabase::Open(SysError* error) {
 
 SysError StateDatabase::OpenWithSchema(std::string_view part, std::string_view schema,
                                        StateDatabase** out) {
+  return OpenWithSetup(
+      part, [schema](StateDatabase& db) { return db.Exec(schema); }, out);
+}
+
+SysError StateDatabase::OpenWithSetup(std::string_view part,
+                                      const std::function<SysError(StateDatabase&)>& setup,
+                                      StateDatabase** out) {
   SysError err = kErrorSuccess;
   StateDatabase* db = Open(&err);
   if (db == nullptr) return err != kErrorSuccess ? err : kErrorRegistryIoFailed;
   std::lock_guard lock(db->mutex_);
   if (std::find(db->schemas_.begin(), db->schemas_.end(), part) == db->schemas_.end()) {
-    if (SysError schemaErr = db->Exec(schema); schemaErr != kErrorSuccess) return schemaErr;
+    if (SysError schemaErr = setup(*db); schemaErr != kErrorSuccess) return schemaErr;
     db->schemas_.emplace_back(part);
   }
   *out = db;

@@ -62,6 +62,12 @@ class StateDatabase {
   // *out set, or the error of opening or of the schema.
   static SysError OpenWithSchema(std::string_view part, std::string_view schema,
                                  StateDatabase** out);
+  // The same with a set-up function instead of a script, for a part whose tables change form
+  // (a migration that must look at the existing tables first). Run once per connection under
+  // the connection's lock.
+  static SysError OpenWithSetup(std::string_view part,
+                                const std::function<SysError(StateDatabase&)>& setup,
+                                StateDatabase** out);
 
   // Closes the process's connection; the next Open reconnects.
   static void CloseForTesting();

@@ -5,7 +5,7 @@
 namespace zyq::platform::posix {
 namespace {
 
-constexpr const char* kKeySchema = R"sql(
+constexpr const char* kKeyTables = R"sql(
 CREATE TABLE IF NOT EXISTS key_providers (
   id INTEGER PRIMARY KEY AUTOINCREMENT,
   name TEXT NOT NULL UNIQUE COLLATE NOCASE,
@@ -14,6 +14,7 @@ CREATE TABLE IF NOT EXISTS key_containers (
   id INTEGER PRIMARY KEY AUTOINCREMENT,
   provider TEXT NOT NULL COLLATE NOCASE,
   name TEXT NOT NULL COLLATE NOCASE,
+  generation INTEGER NOT NULL DEFAULT 0,
   UNIQUE (provider, name));
 CREATE TABLE IF NOT EXISTS key_pairs (
   container_id INTEGER NOT NULL REFERENCES key_containers(id) ON DELETE CASCADE,
@@ -26,8 +27,52 @@ CREATE TABLE IF NOT EXISTS key_pairs (
 CREATE INDEX IF NOT EXISTS key_pairs_by_public_key ON key_pairs (public_key);
 )sql";
 
+// Databases written before containers had a generation gain the column; every container gets a
+// generation of its own, since a key decoded from the file may already be cached.
+constexpr const char* kAddGeneration = R"sql(
+ALTER TABLE key_containers ADD COLUMN generation INTEGER NOT NULL DEFAULT 0;
+UPDATE key_containers SET generation = random();
+)sql";
+
+// Every change of a container's keys gives the container a new generation, whichever process
+// (or version of this code) makes it. An update that leaves a key as it was (an import of the
+// same key with the same flags) changes nothing, so that it writes nothing either. The generation is random rather than counted, so that it
+// does not repeat when a state database is replaced by another whose rows look the same.
+constexpr const char* kGenerationTriggers = R"sql(
+CREATE TRIGGER IF NOT EXISTS key_pairs_inserted AFTER INSERT ON key_pairs BEGIN
+  UPDATE key_containers SET generation = random() WHERE id = NEW.container_id;
+END;
+CREATE TRIGGER IF NOT EXISTS key_pairs_updated AFTER UPDATE ON key_pairs
+WHEN OLD.container_id IS NOT NEW.container_id OR OLD.key_spec IS NOT NEW.key_spec
+  OR OLD.flags IS NOT NEW.flags OR OLD.bits IS NOT NEW.bits
+  OR OLD.public_key IS NOT NEW.public_key OR OLD.private_key IS NOT NEW.private_key BEGIN
+  UPDATE key_containers SET generation = random()
+    WHERE id IN (OLD.container_id, NEW.container_id);
+END;
+CREATE TRIGGER IF NOT EXISTS key_pairs_deleted AFTER DELETE ON key_pairs BEGIN
+  UPDATE key_containers SET generation = random() WHERE id = OLD.container_id;
+END;
+)sql";
+
+bool HasGenerationColumn(StateDatabase& db) {
+  Statement st(db.handle(),
+               "SELECT 1 FROM pragma_table_info('key_containers') WHERE name = 'generation'");
+  return st.Step() == SQLITE_ROW;
+}
+
+SysError SetUpKeyTables(StateDatabase& db) {
+  if (SysError err = db.Exec(kKeyTables); err != kErrorSuccess) return err;
+  if (!HasGenerationColumn(db)) {
+    // Looked at again inside the transaction: another process may have added it meanwhile.
+    const SysError err = db.Transaction(
+        [&] { return HasGenerationColumn(db) ? kErrorSuccess : db.Exec(kAddGeneration); });
+    if (err != kErrorSuccess) return err;
+  }
+  return db.Exec(kGenerationTriggers);
+}
+
 SysError OpenKeyDatabase(StateDatabase** out) {
-  return StateDatabase::OpenWithSchema("keys", kKeySchema, out);
+  return StateDatabase::OpenWithSetup("keys", SetUpKeyTables, out);
 }
 
 SysError StepDone(Statement& st, StateDatabase& db) {
@@ -176,6 +221,31 @@ SysError LoadKeyPair(StateDatabase& db, std::string_view provider, std::string_v
     out.pkcs8.bytes().assign(privateKey.begin(), privateKey.end());
   }
   *pair = std::move(out);
+  return kErrorSuccess;
+}
+
+SysError LoadSigningKey(StateDatabase& db, std::string_view provider, std::string_view container,
+                        uint32_t keySpec,
+                        const std::function<bool(int64_t, int64_t)>& needPrivateKey,
+                        SigningKeyRow* row) {
+  Statement st(db.handle(),
+               "SELECT c.id, c.generation, k.flags, k.private_key, k.key_spec "
+               "FROM key_containers c LEFT JOIN key_pairs k "
+               "ON k.container_id = c.id AND k.key_spec = ? "
+               "WHERE c.provider = ? AND c.name = ?");
+  st.Bind(1, static_cast<int64_t>(keySpec)).Bind(2, provider).Bind(3, container);
+  const int rc = st.Step();
+  if (rc == SQLITE_DONE) return kNteBadKeyset;
+  if (rc != SQLITE_ROW) return StepError(db);
+  row->containerId = st.ColumnInt(0);
+  row->generation = st.ColumnInt(1);
+  if (st.ColumnIsNull(4)) return kNteNoKey;
+  row->flags = static_cast<uint32_t>(st.ColumnInt(2));
+  row->pkcs8.Clear();
+  if (needPrivateKey(row->containerId, row->generation)) {
+    const auto privateKey = BlobColumn(st, 3);
+    row->pkcs8.bytes().assign(privateKey.begin(), privateKey.end());
+  }
   return kErrorSuccess;
 }
 
