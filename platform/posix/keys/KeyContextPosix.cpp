@@ -5,6 +5,7 @@
 #include <span>
 
 #include "platform/CryptoKeys.h"
+#include "platform/posix/keys/KeyCache.h"
 #include "platform/posix/keys/KeyRules.h"
 #include "platform/posix/keys/KeyStore.h"
 #include "platform/posix/keys/PublicKeyInfo.h"
@@ -133,20 +134,13 @@ class PosixKeyContext final : public KeyContext {
       return kNteBadAlgid;
     }
     if (hash.size() != rule->valueLength) return kNteBadHash;
-    StoredKeyPair pair;
-    if (SysError err = Load(keySpec, true, &pair); err != kErrorSuccess) return err;
-    if (SysError err = posix::ConfirmPrivateKeyUse(pair.flags, silent_, container_);
-        err != kErrorSuccess) {
-      return err;
-    }
+    std::shared_ptr<const posix::RsaSigningKey> key;
+    if (SysError err = LoadSigningKey(keySpec, &key); err != kErrorSuccess) return err;
     std::vector<uint8_t> block;
     if ((flags & kCryptNoHashOid) == 0) block.assign(rule->prefix.begin(), rule->prefix.end());
     block.insert(block.end(), hash.begin(), hash.end());
     std::vector<uint8_t> bigEndian;
-    if (SysError err = posix::RsaSignPkcs1(pair.pkcs8.bytes(), block, &bigEndian);
-        err != kErrorSuccess) {
-      return err;
-    }
+    if (SysError err = key->SignPkcs1(block, &bigEndian); err != kErrorSuccess) return err;
     std::reverse(bigEndian.begin(), bigEndian.end());
     *signature = std::move(bigEndian);
     return kErrorSuccess;
@@ -161,8 +155,46 @@ class PosixKeyContext final : public KeyContext {
   SysError Load(uint32_t keySpec, bool withPrivateKey, StoredKeyPair* pair) {
     if (verify_ || !ValidKeySpec(keySpec)) return kNteNoKey;
     return posix::KeyDatabaseRead([&](StateDatabase& db) {
-      return posix::LoadKeyPair(db, provider_.name, container_, keySpec, withPrivateKey, pair);
+      const SysError err =
+          posix::LoadKeyPair(db, provider_.name, container_, keySpec, withPrivateKey, pair);
+      if (err == kNteBadKeyset) posix::ForgetCachedKeys(db.folder(), provider_.name, container_);
+      return err;
     });
+  }
+
+  // The private key to sign with, after the user agreed when the key is user-protected: the
+  // key decoded before while the container has not changed since, else the stored key decoded
+  // now (and kept for the next signature).
+  SysError LoadSigningKey(uint32_t keySpec, std::shared_ptr<const posix::RsaSigningKey>* key) {
+    if (verify_) return kNteNoKey;
+    posix::SigningKeyRow row;
+    std::string folder;
+    SysError err = posix::KeyDatabaseRead([&](StateDatabase& db) {
+      const auto need = [&](int64_t containerId, int64_t generation) {
+        *key = posix::FindCachedKey({db.folder(), provider_.name, container_, containerId, keySpec},
+                                    generation);
+        if (*key) return false;
+        folder = db.folder();
+        return true;
+      };
+      const SysError loaded =
+          posix::LoadSigningKey(db, provider_.name, container_, keySpec, need, &row);
+      if (loaded == kNteBadKeyset) {
+        posix::ForgetCachedKeys(db.folder(), provider_.name, container_);
+      } else if (loaded == kNteNoKey) {
+        posix::ForgetCachedKey(db.folder(), row.containerId, keySpec);
+      }
+      return loaded;
+    });
+    if (err == kErrorSuccess) err = posix::ConfirmPrivateKeyUse(row.flags, silent_, container_);
+    if (err != kErrorSuccess || *key) return err;
+    if (SysError decodeErr = posix::RsaSigningKey::Decode(row.pkcs8.bytes(), key);
+        decodeErr != kErrorSuccess) {
+      return decodeErr;
+    }
+    posix::CacheKey({folder, provider_.name, container_, row.containerId, keySpec}, row.generation,
+                    *key);
+    return kErrorSuccess;
   }
 
   // The private key for export: only for exportable keys, and only after the user agreed when
@@ -219,8 +251,10 @@ SysError AcquireKeyContext(std::string_view container, std::string_view provider
   }
 
   if (flags & kCryptDeleteKeyset) {
-    const SysError err = posix::KeyDatabaseWrite(
-        [&](StateDatabase& db) { return posix::DeleteContainer(db, found.name, name); });
+    const SysError err = posix::KeyDatabaseWrite([&](StateDatabase& db) {
+      posix::ForgetCachedKeys(db.folder(), found.name, name);
+      return posix::DeleteContainer(db, found.name, name);
+    });
     if (err == kErrorSuccess) context->reset();
     return err;
   }
