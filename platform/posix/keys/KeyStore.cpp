@@ -36,8 +36,9 @@ UPDATE key_containers SET generation = random();
 
 // Every change of a container's keys gives the container a new generation, whichever process
 // (or version of this code) makes it. An update that leaves a key as it was (an import of the
-// same key with the same flags) changes nothing, so that it writes nothing either. The generation is random rather than counted, so that it
-// does not repeat when a state database is replaced by another whose rows look the same.
+// same key with the same flags) changes nothing, so that it writes nothing either. The generation
+// is random rather than counted, so that it does not repeat when a state database is replaced by
+// another whose rows look the same.
 constexpr const char* kGenerationTriggers = R"sql(
 CREATE TRIGGER IF NOT EXISTS key_pairs_inserted AFTER INSERT ON key_pairs BEGIN
   UPDATE key_containers SET generation = random() WHERE id = NEW.container_id;
@@ -108,7 +109,7 @@ SysError KeyDatabaseWrite(const std::function<SysError(StateDatabase&)>& body) {
 }
 
 SysError LoadInstalledProviders(StateDatabase& db, std::vector<ProviderInfo>* providers) {
-  Statement st(db.handle(), "SELECT name, type FROM key_providers ORDER BY id");
+  Statement st(db, "SELECT name, type FROM key_providers ORDER BY id");
   if (!st.ok()) return StepError(db);
   std::vector<ProviderInfo> out;
   int rc;
@@ -121,7 +122,7 @@ SysError LoadInstalledProviders(StateDatabase& db, std::vector<ProviderInfo>* pr
 }
 
 SysError InsertProvider(StateDatabase& db, std::string_view name, uint32_t type) {
-  Statement st(db.handle(), "INSERT INTO key_providers (name, type) VALUES (?, ?)");
+  Statement st(db, "INSERT INTO key_providers (name, type) VALUES (?, ?)");
   st.Bind(1, name).Bind(2, static_cast<int64_t>(type));
   const int rc = st.Step();
   if (rc == SQLITE_DONE) return kErrorSuccess;
@@ -130,15 +131,15 @@ SysError InsertProvider(StateDatabase& db, std::string_view name, uint32_t type)
 }
 
 SysError DeleteProvider(StateDatabase& db, std::string_view name) {
-  Statement keys(db.handle(),
+  Statement keys(db,
                  "DELETE FROM key_pairs WHERE container_id IN "
                  "(SELECT id FROM key_containers WHERE provider = ?)");
   keys.Bind(1, name);
   if (SysError err = StepDone(keys, db); err != kErrorSuccess) return err;
-  Statement containers(db.handle(), "DELETE FROM key_containers WHERE provider = ?");
+  Statement containers(db, "DELETE FROM key_containers WHERE provider = ?");
   containers.Bind(1, name);
   if (SysError err = StepDone(containers, db); err != kErrorSuccess) return err;
-  Statement provider(db.handle(), "DELETE FROM key_providers WHERE name = ?");
+  Statement provider(db, "DELETE FROM key_providers WHERE name = ?");
   provider.Bind(1, name);
   if (SysError err = StepDone(provider, db); err != kErrorSuccess) return err;
   return sqlite3_changes(db.handle()) > 0 ? kErrorSuccess : kNteKeysetNotDef;
@@ -146,7 +147,7 @@ SysError DeleteProvider(StateDatabase& db, std::string_view name) {
 
 SysError FindContainer(StateDatabase& db, std::string_view provider, std::string_view name,
                        ContainerRow* row) {
-  Statement st(db.handle(), "SELECT id, name FROM key_containers WHERE provider = ? AND name = ?");
+  Statement st(db, "SELECT id, name FROM key_containers WHERE provider = ? AND name = ?");
   st.Bind(1, provider).Bind(2, name);
   const int rc = st.Step();
   if (rc == SQLITE_DONE) return kNteBadKeyset;
@@ -158,7 +159,7 @@ SysError FindContainer(StateDatabase& db, std::string_view provider, std::string
 
 SysError CreateContainer(StateDatabase& db, std::string_view provider, std::string_view name,
                          ContainerRow* row) {
-  Statement st(db.handle(), "INSERT INTO key_containers (provider, name) VALUES (?, ?)");
+  Statement st(db, "INSERT INTO key_containers (provider, name) VALUES (?, ?)");
   st.Bind(1, provider).Bind(2, name);
   const int rc = st.Step();
   if ((rc & 0xFF) == SQLITE_CONSTRAINT) return kNteExists;
@@ -171,17 +172,17 @@ SysError CreateContainer(StateDatabase& db, std::string_view provider, std::stri
 SysError DeleteContainer(StateDatabase& db, std::string_view provider, std::string_view name) {
   ContainerRow row;
   if (SysError err = FindContainer(db, provider, name, &row); err != kErrorSuccess) return err;
-  Statement keys(db.handle(), "DELETE FROM key_pairs WHERE container_id = ?");
+  Statement keys(db, "DELETE FROM key_pairs WHERE container_id = ?");
   keys.Bind(1, row.id);
   if (SysError err = StepDone(keys, db); err != kErrorSuccess) return err;
-  Statement container(db.handle(), "DELETE FROM key_containers WHERE id = ?");
+  Statement container(db, "DELETE FROM key_containers WHERE id = ?");
   container.Bind(1, row.id);
   return StepDone(container, db);
 }
 
 SysError ListContainers(StateDatabase& db, std::string_view provider,
                         std::vector<std::string>* names) {
-  Statement st(db.handle(), "SELECT name FROM key_containers WHERE provider = ? ORDER BY id");
+  Statement st(db, "SELECT name FROM key_containers WHERE provider = ? ORDER BY id");
   st.Bind(1, provider);
   std::vector<std::string> out;
   int rc;
@@ -192,7 +193,7 @@ SysError ListContainers(StateDatabase& db, std::string_view provider,
 }
 
 SysError CountContainers(StateDatabase& db, int64_t* count) {
-  Statement st(db.handle(), "SELECT COUNT(*) FROM key_containers");
+  Statement st(db, "SELECT COUNT(*) FROM key_containers");
   if (st.Step() != SQLITE_ROW) return StepError(db);
   *count = st.ColumnInt(0);
   return kErrorSuccess;
@@ -200,7 +201,7 @@ SysError CountContainers(StateDatabase& db, int64_t* count) {
 
 SysError LoadKeyPair(StateDatabase& db, std::string_view provider, std::string_view container,
                      uint32_t keySpec, bool withPrivateKey, StoredKeyPair* pair) {
-  Statement st(db.handle(),
+  Statement st(db,
                "SELECT k.flags, k.bits, k.public_key, k.private_key, k.key_spec "
                "FROM key_containers c LEFT JOIN key_pairs k "
                "ON k.container_id = c.id AND k.key_spec = ? "
@@ -228,7 +229,7 @@ SysError LoadSigningKey(StateDatabase& db, std::string_view provider, std::strin
                         uint32_t keySpec,
                         const std::function<bool(int64_t, int64_t)>& needPrivateKey,
                         SigningKeyRow* row) {
-  Statement st(db.handle(),
+  Statement st(db,
                "SELECT c.id, c.generation, k.flags, k.private_key, k.key_spec "
                "FROM key_containers c LEFT JOIN key_pairs k "
                "ON k.container_id = c.id AND k.key_spec = ? "
@@ -251,7 +252,7 @@ SysError LoadSigningKey(StateDatabase& db, std::string_view provider, std::strin
 
 SysError SaveKeyPair(StateDatabase& db, int64_t containerId, uint32_t keySpec, uint32_t flags,
                      const RsaKeyRecord& key) {
-  Statement st(db.handle(),
+  Statement st(db,
                "INSERT OR REPLACE INTO key_pairs "
                "(container_id, key_spec, flags, bits, public_key, private_key) "
                "VALUES (?, ?, ?, ?, ?, ?)");
@@ -268,8 +269,7 @@ SysError SaveKeyPair(StateDatabase& db, int64_t containerId, uint32_t keySpec, u
 }
 
 SysError SetKeyFlags(StateDatabase& db, int64_t containerId, uint32_t keySpec, uint32_t flags) {
-  Statement st(db.handle(),
-               "UPDATE key_pairs SET flags = ? WHERE container_id = ? AND key_spec = ?");
+  Statement st(db, "UPDATE key_pairs SET flags = ? WHERE container_id = ? AND key_spec = ?");
   st.Bind(1, static_cast<int64_t>(flags))
       .Bind(2, containerId)
       .Bind(3, static_cast<int64_t>(keySpec));
@@ -278,7 +278,7 @@ SysError SetKeyFlags(StateDatabase& db, int64_t containerId, uint32_t keySpec, u
 
 SysError FindKeysByPublicKey(StateDatabase& db, std::span<const uint8_t> publicKey,
                              std::vector<KeyLocation>* keys) {
-  Statement st(db.handle(),
+  Statement st(db,
                "SELECT c.provider, c.name, c.id, k.key_spec "
                "FROM key_pairs k JOIN key_containers c ON c.id = k.container_id "
                "WHERE k.public_key = ? ORDER BY c.id, k.key_spec");
