@@ -4,8 +4,8 @@
 #include <array>
 #include <span>
 
-#include "platform/CryptoKeys.h"
 #include "platform/posix/keys/KeyCache.h"
+#include "platform/posix/keys/KeyContextPosix.h"
 #include "platform/posix/keys/KeyRules.h"
 #include "platform/posix/keys/KeyStore.h"
 #include "platform/posix/keys/PublicKeyInfo.h"
@@ -219,11 +219,10 @@ class PosixKeyContext final : public KeyContext {
   bool silent_;
 };
 
-}  // namespace
-
-SysError AcquireKeyContext(std::string_view container, std::string_view provider,
-                           uint32_t providerType, uint32_t flags,
-                           std::unique_ptr<KeyContext>* context) {
+// AcquireKeyContext; with lookUpNow false, an existing container is not looked up here but at
+// the context's first use, which then fails as the look-up would have (NTE_BAD_KEYSET).
+SysError Acquire(std::string_view container, std::string_view provider, uint32_t providerType,
+                 uint32_t flags, bool lookUpNow, std::unique_ptr<KeyContext>* context) {
   constexpr uint32_t kKnown = kCryptNewKeyset | kCryptDeleteKeyset | kCryptMachineKeyset |
                               kCryptSilent | kCryptVerifyContext;
   if (flags & ~kKnown) return kNteBadFlags;
@@ -259,6 +258,10 @@ SysError AcquireKeyContext(std::string_view container, std::string_view provider
     return err;
   }
 
+  if (!lookUpNow && (flags & kCryptNewKeyset) == 0) {
+    *context = std::make_unique<PosixKeyContext>(std::move(found), name, false, silent);
+    return kErrorSuccess;
+  }
   posix::ContainerRow row;
   SysError err;
   if (flags & kCryptNewKeyset) {
@@ -273,9 +276,26 @@ SysError AcquireKeyContext(std::string_view container, std::string_view provider
   return kErrorSuccess;
 }
 
+}  // namespace
+
+SysError AcquireKeyContext(std::string_view container, std::string_view provider,
+                           uint32_t providerType, uint32_t flags,
+                           std::unique_ptr<KeyContext>* context) {
+  return Acquire(container, provider, providerType, flags, true, context);
+}
+
 SysError AcquireKeyContext(const KeyProvInfo& link, std::unique_ptr<KeyContext>* context) {
   return AcquireKeyContext(link.containerName, link.providerName, link.providerType,
                            link.flags & (kCryptSilent | kCryptMachineKeyset), context);
 }
+
+namespace posix {
+
+SysError AcquireLinkedKeyLazily(const KeyProvInfo& link, std::unique_ptr<KeyContext>* context) {
+  return Acquire(link.containerName, link.providerName, link.providerType,
+                 link.flags & (kCryptSilent | kCryptMachineKeyset), false, context);
+}
+
+}  // namespace posix
 
 }  // namespace zyq::platform
