@@ -111,8 +111,15 @@ Statement::Statement(sqlite3* db, std::string_view sql) {
   }
 }
 
+Statement::Statement(StateDatabase& db, std::string_view sql)
+    : stmt_(db.TakeStatement(sql)), keeper_(&db), sql_(sql) {}
+
 Statement::~Statement() {
-  sqlite3_finalize(stmt_);
+  if (keeper_ != nullptr && stmt_ != nullptr) {
+    keeper_->ReturnStatement(sql_, stmt_);
+  } else {
+    sqlite3_finalize(stmt_);
+  }
 }
 
 Statement& Statement::Bind(int index, int64_t value) {
@@ -206,12 +213,19 @@ StateDatabase* StateDatabase::Open(SysError* error) {
 
 SysError StateDatabase::OpenWithSchema(std::string_view part, std::string_view schema,
                                        StateDatabase** out) {
+  return OpenWithSetup(
+      part, [schema](StateDatabase& db) { return db.Exec(schema); }, out);
+}
+
+SysError StateDatabase::OpenWithSetup(std::string_view part,
+                                      const std::function<SysError(StateDatabase&)>& setup,
+                                      StateDatabase** out) {
   SysError err = kErrorSuccess;
   StateDatabase* db = Open(&err);
   if (db == nullptr) return err != kErrorSuccess ? err : kErrorRegistryIoFailed;
   std::lock_guard lock(db->mutex_);
   if (std::find(db->schemas_.begin(), db->schemas_.end(), part) == db->schemas_.end()) {
-    if (SysError schemaErr = db->Exec(schema); schemaErr != kErrorSuccess) return schemaErr;
+    if (SysError schemaErr = setup(*db); schemaErr != kErrorSuccess) return schemaErr;
     db->schemas_.emplace_back(part);
   }
   *out = db;
@@ -224,7 +238,43 @@ void StateDatabase::CloseForTesting() {
 }
 
 StateDatabase::~StateDatabase() {
+  for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
   sqlite3_close(db_);
+}
+
+sqlite3_stmt* StateDatabase::TakeStatement(std::string_view sql) {
+  {
+    std::lock_guard lock(statementsMutex_);
+    for (auto it = statements_.begin(); it != statements_.end(); ++it) {
+      if (it->first == sql) {
+        sqlite3_stmt* stmt = it->second;
+        statements_.erase(it);
+        return stmt;
+      }
+    }
+  }
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                         &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return nullptr;
+  }
+  return stmt;
+}
+
+void StateDatabase::ReturnStatement(std::string_view sql, sqlite3_stmt* stmt) {
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  {
+    std::lock_guard lock(statementsMutex_);
+    const bool kept = std::any_of(statements_.begin(), statements_.end(),
+                                  [&](const auto& entry) { return entry.first == sql; });
+    if (!kept) {
+      statements_.emplace_back(std::string(sql), stmt);
+      return;
+    }
+  }
+  sqlite3_finalize(stmt);
 }
 
 void StateDatabase::FailNthCallForTesting(int64_t n, int sqliteCode) {

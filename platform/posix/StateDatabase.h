@@ -24,10 +24,17 @@ std::string StateFolderPath();
 // Creates the state folder (and its parents) with mode 0700 when missing; returns the error.
 SysError EnsureStateFolder();
 
+class StateDatabase;
+
 // RAII owner of a prepared statement.
 class Statement {
  public:
   Statement(sqlite3* db, std::string_view sql);
+  // A statement of the process's connection that is prepared once and kept by the connection
+  // between uses (for the statements of frequent calls): taken from the connection here, reset
+  // and handed back with its bindings cleared at the end. sql must outlive the statement (a
+  // literal).
+  Statement(StateDatabase& db, std::string_view sql);
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
   ~Statement();
@@ -47,6 +54,8 @@ class Statement {
 
  private:
   sqlite3_stmt* stmt_ = nullptr;
+  StateDatabase* keeper_ = nullptr;  // the connection that keeps it, or null
+  std::string_view sql_;
 };
 
 class StateDatabase {
@@ -62,6 +71,12 @@ class StateDatabase {
   // *out set, or the error of opening or of the schema.
   static SysError OpenWithSchema(std::string_view part, std::string_view schema,
                                  StateDatabase** out);
+  // The same with a set-up function instead of a script, for a part whose tables change form
+  // (a migration that must look at the existing tables first). Run once per connection under
+  // the connection's lock.
+  static SysError OpenWithSetup(std::string_view part,
+                                const std::function<SysError(StateDatabase&)>& setup,
+                                StateDatabase** out);
 
   // Closes the process's connection; the next Open reconnects.
   static void CloseForTesting();
@@ -100,9 +115,19 @@ class StateDatabase {
   StateDatabase(std::string folder, sqlite3* db) : folder_(std::move(folder)), db_(db) {}
 
  private:
+  friend class Statement;
+  // A kept statement for sql (prepared now when none is free), or null when it does not
+  // prepare; Return hands it back (finalized when another of the same text is kept already).
+  sqlite3_stmt* TakeStatement(std::string_view sql);
+  void ReturnStatement(std::string_view sql, sqlite3_stmt* stmt);
+
   std::string folder_;
   sqlite3* db_;
   int depth_ = 0;
+  // Kept statements not in use, by their SQL text (guarded by statementsMutex_, not mutex_: a
+  // statement may be taken and given back by any thread that holds the connection).
+  std::vector<std::pair<std::string, sqlite3_stmt*>> statements_;
+  std::mutex statementsMutex_;
   // The parts whose schema this connection has run (guarded by mutex_).
   std::vector<std::string> schemas_;
   std::recursive_mutex mutex_;

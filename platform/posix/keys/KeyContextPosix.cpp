@@ -4,7 +4,8 @@
 #include <array>
 #include <span>
 
-#include "platform/CryptoKeys.h"
+#include "platform/posix/keys/KeyCache.h"
+#include "platform/posix/keys/KeyContextPosix.h"
 #include "platform/posix/keys/KeyRules.h"
 #include "platform/posix/keys/KeyStore.h"
 #include "platform/posix/keys/PublicKeyInfo.h"
@@ -133,20 +134,13 @@ class PosixKeyContext final : public KeyContext {
       return kNteBadAlgid;
     }
     if (hash.size() != rule->valueLength) return kNteBadHash;
-    StoredKeyPair pair;
-    if (SysError err = Load(keySpec, true, &pair); err != kErrorSuccess) return err;
-    if (SysError err = posix::ConfirmPrivateKeyUse(pair.flags, silent_, container_);
-        err != kErrorSuccess) {
-      return err;
-    }
+    std::shared_ptr<const posix::RsaSigningKey> key;
+    if (SysError err = LoadSigningKey(keySpec, &key); err != kErrorSuccess) return err;
     std::vector<uint8_t> block;
     if ((flags & kCryptNoHashOid) == 0) block.assign(rule->prefix.begin(), rule->prefix.end());
     block.insert(block.end(), hash.begin(), hash.end());
     std::vector<uint8_t> bigEndian;
-    if (SysError err = posix::RsaSignPkcs1(pair.pkcs8.bytes(), block, &bigEndian);
-        err != kErrorSuccess) {
-      return err;
-    }
+    if (SysError err = key->SignPkcs1(block, &bigEndian); err != kErrorSuccess) return err;
     std::reverse(bigEndian.begin(), bigEndian.end());
     *signature = std::move(bigEndian);
     return kErrorSuccess;
@@ -161,8 +155,46 @@ class PosixKeyContext final : public KeyContext {
   SysError Load(uint32_t keySpec, bool withPrivateKey, StoredKeyPair* pair) {
     if (verify_ || !ValidKeySpec(keySpec)) return kNteNoKey;
     return posix::KeyDatabaseRead([&](StateDatabase& db) {
-      return posix::LoadKeyPair(db, provider_.name, container_, keySpec, withPrivateKey, pair);
+      const SysError err =
+          posix::LoadKeyPair(db, provider_.name, container_, keySpec, withPrivateKey, pair);
+      if (err == kNteBadKeyset) posix::ForgetCachedKeys(db.folder(), provider_.name, container_);
+      return err;
     });
+  }
+
+  // The private key to sign with, after the user agreed when the key is user-protected: the
+  // key decoded before while the container has not changed since, else the stored key decoded
+  // now (and kept for the next signature).
+  SysError LoadSigningKey(uint32_t keySpec, std::shared_ptr<const posix::RsaSigningKey>* key) {
+    if (verify_) return kNteNoKey;
+    posix::SigningKeyRow row;
+    std::string folder;
+    SysError err = posix::KeyDatabaseRead([&](StateDatabase& db) {
+      const auto need = [&](int64_t containerId, int64_t generation) {
+        *key = posix::FindCachedKey({db.folder(), provider_.name, container_, containerId, keySpec},
+                                    generation);
+        if (*key) return false;
+        folder = db.folder();
+        return true;
+      };
+      const SysError loaded =
+          posix::LoadSigningKey(db, provider_.name, container_, keySpec, need, &row);
+      if (loaded == kNteBadKeyset) {
+        posix::ForgetCachedKeys(db.folder(), provider_.name, container_);
+      } else if (loaded == kNteNoKey) {
+        posix::ForgetCachedKey(db.folder(), row.containerId, keySpec);
+      }
+      return loaded;
+    });
+    if (err == kErrorSuccess) err = posix::ConfirmPrivateKeyUse(row.flags, silent_, container_);
+    if (err != kErrorSuccess || *key) return err;
+    if (SysError decodeErr = posix::RsaSigningKey::Decode(row.pkcs8.bytes(), key);
+        decodeErr != kErrorSuccess) {
+      return decodeErr;
+    }
+    posix::CacheKey({folder, provider_.name, container_, row.containerId, keySpec}, row.generation,
+                    *key);
+    return kErrorSuccess;
   }
 
   // The private key for export: only for exportable keys, and only after the user agreed when
@@ -187,11 +219,10 @@ class PosixKeyContext final : public KeyContext {
   bool silent_;
 };
 
-}  // namespace
-
-SysError AcquireKeyContext(std::string_view container, std::string_view provider,
-                           uint32_t providerType, uint32_t flags,
-                           std::unique_ptr<KeyContext>* context) {
+// AcquireKeyContext; with lookUpNow false, an existing container is not looked up here but at
+// the context's first use, which then fails as the look-up would have (NTE_BAD_KEYSET).
+SysError Acquire(std::string_view container, std::string_view provider, uint32_t providerType,
+                 uint32_t flags, bool lookUpNow, std::unique_ptr<KeyContext>* context) {
   constexpr uint32_t kKnown = kCryptNewKeyset | kCryptDeleteKeyset | kCryptMachineKeyset |
                               kCryptSilent | kCryptVerifyContext;
   if (flags & ~kKnown) return kNteBadFlags;
@@ -219,12 +250,18 @@ SysError AcquireKeyContext(std::string_view container, std::string_view provider
   }
 
   if (flags & kCryptDeleteKeyset) {
-    const SysError err = posix::KeyDatabaseWrite(
-        [&](StateDatabase& db) { return posix::DeleteContainer(db, found.name, name); });
+    const SysError err = posix::KeyDatabaseWrite([&](StateDatabase& db) {
+      posix::ForgetCachedKeys(db.folder(), found.name, name);
+      return posix::DeleteContainer(db, found.name, name);
+    });
     if (err == kErrorSuccess) context->reset();
     return err;
   }
 
+  if (!lookUpNow && (flags & kCryptNewKeyset) == 0) {
+    *context = std::make_unique<PosixKeyContext>(std::move(found), name, false, silent);
+    return kErrorSuccess;
+  }
   posix::ContainerRow row;
   SysError err;
   if (flags & kCryptNewKeyset) {
@@ -239,9 +276,26 @@ SysError AcquireKeyContext(std::string_view container, std::string_view provider
   return kErrorSuccess;
 }
 
+}  // namespace
+
+SysError AcquireKeyContext(std::string_view container, std::string_view provider,
+                           uint32_t providerType, uint32_t flags,
+                           std::unique_ptr<KeyContext>* context) {
+  return Acquire(container, provider, providerType, flags, true, context);
+}
+
 SysError AcquireKeyContext(const KeyProvInfo& link, std::unique_ptr<KeyContext>* context) {
   return AcquireKeyContext(link.containerName, link.providerName, link.providerType,
                            link.flags & (kCryptSilent | kCryptMachineKeyset), context);
 }
+
+namespace posix {
+
+SysError AcquireLinkedKeyLazily(const KeyProvInfo& link, std::unique_ptr<KeyContext>* context) {
+  return Acquire(link.containerName, link.providerName, link.providerType,
+                 link.flags & (kCryptSilent | kCryptMachineKeyset), false, context);
+}
+
+}  // namespace posix
 
 }  // namespace zyq::platform

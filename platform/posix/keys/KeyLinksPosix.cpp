@@ -3,6 +3,7 @@
 // through a key link.
 #include "platform/CryptoKeys.h"
 #include "platform/Uuid.h"
+#include "platform/posix/keys/KeyContextPosix.h"
 #include "platform/posix/keys/KeyRules.h"
 #include "platform/posix/keys/KeyStore.h"
 #include "platform/posix/keys/PublicKeyInfo.h"
@@ -91,8 +92,11 @@ SysError FindKeyByPublicKey(std::span<const uint8_t> spki,
 SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki, bool* matches) {
   std::vector<uint8_t> wanted;
   if (SysError err = posix::PublicKeyBits(spki, &wanted); err != kErrorSuccess) return err;
+  // Run before every signature that uses a kept store: the key is read once, container and all.
   std::unique_ptr<KeyContext> context;
-  if (SysError err = AcquireKeyContext(link, &context); err != kErrorSuccess) return err;
+  if (SysError err = posix::AcquireLinkedKeyLazily(link, &context); err != kErrorSuccess) {
+    return err;
+  }
   std::vector<uint8_t> own;
   if (SysError err = context->ExportPublicKeyInfo(link.keySpec, &own); err != kErrorSuccess) {
     return err;

@@ -5,7 +5,7 @@
 namespace zyq::platform::posix {
 namespace {
 
-constexpr const char* kKeySchema = R"sql(
+constexpr const char* kKeyTables = R"sql(
 CREATE TABLE IF NOT EXISTS key_providers (
   id INTEGER PRIMARY KEY AUTOINCREMENT,
   name TEXT NOT NULL UNIQUE COLLATE NOCASE,
@@ -14,6 +14,7 @@ CREATE TABLE IF NOT EXISTS key_containers (
   id INTEGER PRIMARY KEY AUTOINCREMENT,
   provider TEXT NOT NULL COLLATE NOCASE,
   name TEXT NOT NULL COLLATE NOCASE,
+  generation INTEGER NOT NULL DEFAULT 0,
   UNIQUE (provider, name));
 CREATE TABLE IF NOT EXISTS key_pairs (
   container_id INTEGER NOT NULL REFERENCES key_containers(id) ON DELETE CASCADE,
@@ -26,8 +27,53 @@ CREATE TABLE IF NOT EXISTS key_pairs (
 CREATE INDEX IF NOT EXISTS key_pairs_by_public_key ON key_pairs (public_key);
 )sql";
 
+// Databases written before containers had a generation gain the column; every container gets a
+// generation of its own, since a key decoded from the file may already be cached.
+constexpr const char* kAddGeneration = R"sql(
+ALTER TABLE key_containers ADD COLUMN generation INTEGER NOT NULL DEFAULT 0;
+UPDATE key_containers SET generation = random();
+)sql";
+
+// Every change of a container's keys gives the container a new generation, whichever process
+// (or version of this code) makes it. An update that leaves a key as it was (an import of the
+// same key with the same flags) changes nothing, so that it writes nothing either. The generation
+// is random rather than counted, so that it does not repeat when a state database is replaced by
+// another whose rows look the same.
+constexpr const char* kGenerationTriggers = R"sql(
+CREATE TRIGGER IF NOT EXISTS key_pairs_inserted AFTER INSERT ON key_pairs BEGIN
+  UPDATE key_containers SET generation = random() WHERE id = NEW.container_id;
+END;
+CREATE TRIGGER IF NOT EXISTS key_pairs_updated AFTER UPDATE ON key_pairs
+WHEN OLD.container_id IS NOT NEW.container_id OR OLD.key_spec IS NOT NEW.key_spec
+  OR OLD.flags IS NOT NEW.flags OR OLD.bits IS NOT NEW.bits
+  OR OLD.public_key IS NOT NEW.public_key OR OLD.private_key IS NOT NEW.private_key BEGIN
+  UPDATE key_containers SET generation = random()
+    WHERE id IN (OLD.container_id, NEW.container_id);
+END;
+CREATE TRIGGER IF NOT EXISTS key_pairs_deleted AFTER DELETE ON key_pairs BEGIN
+  UPDATE key_containers SET generation = random() WHERE id = OLD.container_id;
+END;
+)sql";
+
+bool HasGenerationColumn(StateDatabase& db) {
+  Statement st(db.handle(),
+               "SELECT 1 FROM pragma_table_info('key_containers') WHERE name = 'generation'");
+  return st.Step() == SQLITE_ROW;
+}
+
+SysError SetUpKeyTables(StateDatabase& db) {
+  if (SysError err = db.Exec(kKeyTables); err != kErrorSuccess) return err;
+  if (!HasGenerationColumn(db)) {
+    // Looked at again inside the transaction: another process may have added it meanwhile.
+    const SysError err = db.Transaction(
+        [&] { return HasGenerationColumn(db) ? kErrorSuccess : db.Exec(kAddGeneration); });
+    if (err != kErrorSuccess) return err;
+  }
+  return db.Exec(kGenerationTriggers);
+}
+
 SysError OpenKeyDatabase(StateDatabase** out) {
-  return StateDatabase::OpenWithSchema("keys", kKeySchema, out);
+  return StateDatabase::OpenWithSetup("keys", SetUpKeyTables, out);
 }
 
 SysError StepDone(Statement& st, StateDatabase& db) {
@@ -63,7 +109,7 @@ SysError KeyDatabaseWrite(const std::function<SysError(StateDatabase&)>& body) {
 }
 
 SysError LoadInstalledProviders(StateDatabase& db, std::vector<ProviderInfo>* providers) {
-  Statement st(db.handle(), "SELECT name, type FROM key_providers ORDER BY id");
+  Statement st(db, "SELECT name, type FROM key_providers ORDER BY id");
   if (!st.ok()) return StepError(db);
   std::vector<ProviderInfo> out;
   int rc;
@@ -76,7 +122,7 @@ SysError LoadInstalledProviders(StateDatabase& db, std::vector<ProviderInfo>* pr
 }
 
 SysError InsertProvider(StateDatabase& db, std::string_view name, uint32_t type) {
-  Statement st(db.handle(), "INSERT INTO key_providers (name, type) VALUES (?, ?)");
+  Statement st(db, "INSERT INTO key_providers (name, type) VALUES (?, ?)");
   st.Bind(1, name).Bind(2, static_cast<int64_t>(type));
   const int rc = st.Step();
   if (rc == SQLITE_DONE) return kErrorSuccess;
@@ -85,15 +131,15 @@ SysError InsertProvider(StateDatabase& db, std::string_view name, uint32_t type)
 }
 
 SysError DeleteProvider(StateDatabase& db, std::string_view name) {
-  Statement keys(db.handle(),
+  Statement keys(db,
                  "DELETE FROM key_pairs WHERE container_id IN "
                  "(SELECT id FROM key_containers WHERE provider = ?)");
   keys.Bind(1, name);
   if (SysError err = StepDone(keys, db); err != kErrorSuccess) return err;
-  Statement containers(db.handle(), "DELETE FROM key_containers WHERE provider = ?");
+  Statement containers(db, "DELETE FROM key_containers WHERE provider = ?");
   containers.Bind(1, name);
   if (SysError err = StepDone(containers, db); err != kErrorSuccess) return err;
-  Statement provider(db.handle(), "DELETE FROM key_providers WHERE name = ?");
+  Statement provider(db, "DELETE FROM key_providers WHERE name = ?");
   provider.Bind(1, name);
   if (SysError err = StepDone(provider, db); err != kErrorSuccess) return err;
   return sqlite3_changes(db.handle()) > 0 ? kErrorSuccess : kNteKeysetNotDef;
@@ -101,7 +147,7 @@ SysError DeleteProvider(StateDatabase& db, std::string_view name) {
 
 SysError FindContainer(StateDatabase& db, std::string_view provider, std::string_view name,
                        ContainerRow* row) {
-  Statement st(db.handle(), "SELECT id, name FROM key_containers WHERE provider = ? AND name = ?");
+  Statement st(db, "SELECT id, name FROM key_containers WHERE provider = ? AND name = ?");
   st.Bind(1, provider).Bind(2, name);
   const int rc = st.Step();
   if (rc == SQLITE_DONE) return kNteBadKeyset;
@@ -113,7 +159,7 @@ SysError FindContainer(StateDatabase& db, std::string_view provider, std::string
 
 SysError CreateContainer(StateDatabase& db, std::string_view provider, std::string_view name,
                          ContainerRow* row) {
-  Statement st(db.handle(), "INSERT INTO key_containers (provider, name) VALUES (?, ?)");
+  Statement st(db, "INSERT INTO key_containers (provider, name) VALUES (?, ?)");
   st.Bind(1, provider).Bind(2, name);
   const int rc = st.Step();
   if ((rc & 0xFF) == SQLITE_CONSTRAINT) return kNteExists;
@@ -126,17 +172,17 @@ SysError CreateContainer(StateDatabase& db, std::string_view provider, std::stri
 SysError DeleteContainer(StateDatabase& db, std::string_view provider, std::string_view name) {
   ContainerRow row;
   if (SysError err = FindContainer(db, provider, name, &row); err != kErrorSuccess) return err;
-  Statement keys(db.handle(), "DELETE FROM key_pairs WHERE container_id = ?");
+  Statement keys(db, "DELETE FROM key_pairs WHERE container_id = ?");
   keys.Bind(1, row.id);
   if (SysError err = StepDone(keys, db); err != kErrorSuccess) return err;
-  Statement container(db.handle(), "DELETE FROM key_containers WHERE id = ?");
+  Statement container(db, "DELETE FROM key_containers WHERE id = ?");
   container.Bind(1, row.id);
   return StepDone(container, db);
 }
 
 SysError ListContainers(StateDatabase& db, std::string_view provider,
                         std::vector<std::string>* names) {
-  Statement st(db.handle(), "SELECT name FROM key_containers WHERE provider = ? ORDER BY id");
+  Statement st(db, "SELECT name FROM key_containers WHERE provider = ? ORDER BY id");
   st.Bind(1, provider);
   std::vector<std::string> out;
   int rc;
@@ -147,7 +193,7 @@ SysError ListContainers(StateDatabase& db, std::string_view provider,
 }
 
 SysError CountContainers(StateDatabase& db, int64_t* count) {
-  Statement st(db.handle(), "SELECT COUNT(*) FROM key_containers");
+  Statement st(db, "SELECT COUNT(*) FROM key_containers");
   if (st.Step() != SQLITE_ROW) return StepError(db);
   *count = st.ColumnInt(0);
   return kErrorSuccess;
@@ -155,7 +201,7 @@ SysError CountContainers(StateDatabase& db, int64_t* count) {
 
 SysError LoadKeyPair(StateDatabase& db, std::string_view provider, std::string_view container,
                      uint32_t keySpec, bool withPrivateKey, StoredKeyPair* pair) {
-  Statement st(db.handle(),
+  Statement st(db,
                "SELECT k.flags, k.bits, k.public_key, k.private_key, k.key_spec "
                "FROM key_containers c LEFT JOIN key_pairs k "
                "ON k.container_id = c.id AND k.key_spec = ? "
@@ -179,9 +225,34 @@ SysError LoadKeyPair(StateDatabase& db, std::string_view provider, std::string_v
   return kErrorSuccess;
 }
 
+SysError LoadSigningKey(StateDatabase& db, std::string_view provider, std::string_view container,
+                        uint32_t keySpec,
+                        const std::function<bool(int64_t, int64_t)>& needPrivateKey,
+                        SigningKeyRow* row) {
+  Statement st(db,
+               "SELECT c.id, c.generation, k.flags, k.private_key, k.key_spec "
+               "FROM key_containers c LEFT JOIN key_pairs k "
+               "ON k.container_id = c.id AND k.key_spec = ? "
+               "WHERE c.provider = ? AND c.name = ?");
+  st.Bind(1, static_cast<int64_t>(keySpec)).Bind(2, provider).Bind(3, container);
+  const int rc = st.Step();
+  if (rc == SQLITE_DONE) return kNteBadKeyset;
+  if (rc != SQLITE_ROW) return StepError(db);
+  row->containerId = st.ColumnInt(0);
+  row->generation = st.ColumnInt(1);
+  if (st.ColumnIsNull(4)) return kNteNoKey;
+  row->flags = static_cast<uint32_t>(st.ColumnInt(2));
+  row->pkcs8.Clear();
+  if (needPrivateKey(row->containerId, row->generation)) {
+    const auto privateKey = BlobColumn(st, 3);
+    row->pkcs8.bytes().assign(privateKey.begin(), privateKey.end());
+  }
+  return kErrorSuccess;
+}
+
 SysError SaveKeyPair(StateDatabase& db, int64_t containerId, uint32_t keySpec, uint32_t flags,
                      const RsaKeyRecord& key) {
-  Statement st(db.handle(),
+  Statement st(db,
                "INSERT OR REPLACE INTO key_pairs "
                "(container_id, key_spec, flags, bits, public_key, private_key) "
                "VALUES (?, ?, ?, ?, ?, ?)");
@@ -198,8 +269,7 @@ SysError SaveKeyPair(StateDatabase& db, int64_t containerId, uint32_t keySpec, u
 }
 
 SysError SetKeyFlags(StateDatabase& db, int64_t containerId, uint32_t keySpec, uint32_t flags) {
-  Statement st(db.handle(),
-               "UPDATE key_pairs SET flags = ? WHERE container_id = ? AND key_spec = ?");
+  Statement st(db, "UPDATE key_pairs SET flags = ? WHERE container_id = ? AND key_spec = ?");
   st.Bind(1, static_cast<int64_t>(flags))
       .Bind(2, containerId)
       .Bind(3, static_cast<int64_t>(keySpec));
@@ -208,7 +278,7 @@ SysError SetKeyFlags(StateDatabase& db, int64_t containerId, uint32_t keySpec, u
 
 SysError FindKeysByPublicKey(StateDatabase& db, std::span<const uint8_t> publicKey,
                              std::vector<KeyLocation>* keys) {
-  Statement st(db.handle(),
+  Statement st(db,
                "SELECT c.provider, c.name, c.id, k.key_spec "
                "FROM key_pairs k JOIN key_containers c ON c.id = k.container_id "
                "WHERE k.public_key = ? ORDER BY c.id, k.key_spec");

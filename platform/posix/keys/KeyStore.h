@@ -4,7 +4,10 @@
 //
 // Tables (created on first use):
 //   key_providers  (id, name, type)            providers added by InstallProvider
-//   key_containers (id, provider, name)        ids give the creation order
+//   key_containers (id, provider, name, generation)
+//                                              ids give the creation order (never reused);
+//                                              generation: a new random value at every change
+//                                              of the container's keys (triggers on key_pairs)
 //   key_pairs      (container_id, key_spec, flags, bits, public_key, private_key)
 // Provider and container names are compared without regard to ASCII letter case.
 //
@@ -67,6 +70,21 @@ struct StoredKeyPair {
 // The key of keySpec in a container: NTE_BAD_KEYSET (no container), NTE_NO_KEY (no such key).
 SysError LoadKeyPair(StateDatabase& db, std::string_view provider, std::string_view container,
                      uint32_t keySpec, bool withPrivateKey, StoredKeyPair* pair);
+struct SigningKeyRow {
+  int64_t containerId = 0;
+  int64_t generation = 0;
+  uint32_t flags = 0;
+  SecretBytes pkcs8;  // empty unless needPrivateKey asked for it
+};
+
+// What a signature needs of a key, in one read: the container's row and generation and the
+// key's flags, and the private key only when needPrivateKey(containerId, generation) says so
+// (a key already decoded for that generation is not read again). NTE_BAD_KEYSET (no container;
+// nothing of *row set) or NTE_NO_KEY (no such key; the container's row and generation set).
+SysError LoadSigningKey(
+    StateDatabase& db, std::string_view provider, std::string_view container, uint32_t keySpec,
+    const std::function<bool(int64_t containerId, int64_t generation)>& needPrivateKey,
+    SigningKeyRow* row);
 // Stores (or replaces) the key of keySpec in a container.
 SysError SaveKeyPair(StateDatabase& db, int64_t containerId, uint32_t keySpec, uint32_t flags,
                      const RsaKeyRecord& key);

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "platform/Providers.h"
+#include "platform/posix/keys/KeyCache.h"
 #include "platform/posix/keys/KeyRules.h"
 #include "platform/posix/keys/KeyStore.h"
 
@@ -97,8 +98,10 @@ SysError InstallProvider(std::string_view name, uint32_t type) {
 
 SysError RemoveProvider(std::string_view name) {
   if (IsBuiltIn(name)) return kErrorAccessDenied;
-  return posix::KeyDatabaseWrite(
-      [&](posix::StateDatabase& db) { return posix::DeleteProvider(db, name); });
+  return posix::KeyDatabaseWrite([&](posix::StateDatabase& db) {
+    posix::ForgetCachedKeys(db.folder(), name, {});
+    return posix::DeleteProvider(db, name);
+  });
 }
 
 }  // namespace zyq::platform

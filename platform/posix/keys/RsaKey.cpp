@@ -136,18 +136,36 @@ SysError RsaPrivateKeyBlob(std::span<const uint8_t> pkcs8, uint32_t keyAlgorithm
   return kErrorSuccess;
 }
 
-SysError RsaSignPkcs1(std::span<const uint8_t> pkcs8, std::span<const uint8_t> block,
-                      std::vector<uint8_t>* signature) {
-  EvpPkeyPtr key = LoadPrivateKey(pkcs8);
-  if (!key) return Fail(kNteBadKey);
-  const int size = EVP_PKEY_get_size(key.get());
-  if (size <= 11 || block.size() > static_cast<size_t>(size) - 11) return Fail(kNteBadLen);
-  EvpPkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key.get(), nullptr));
+struct RsaSigningKey::Loaded {
+  EvpPkeyPtr key;
+  int size = 0;  // modulus length in bytes
+};
+
+RsaSigningKey::RsaSigningKey(Token, std::unique_ptr<Loaded> loaded) : loaded_(std::move(loaded)) {}
+
+RsaSigningKey::~RsaSigningKey() = default;
+
+SysError RsaSigningKey::Decode(std::span<const uint8_t> pkcs8,
+                               std::shared_ptr<const RsaSigningKey>* key) {
+  auto loaded = std::make_unique<Loaded>();
+  loaded->key = LoadPrivateKey(pkcs8);
+  if (!loaded->key) return Fail(kNteBadKey);
+  loaded->size = EVP_PKEY_get_size(loaded->key.get());
+  if (loaded->size <= 0) return Fail(kNteBadKey);
+  *key = std::make_shared<const RsaSigningKey>(Token(), std::move(loaded));
+  return kErrorSuccess;
+}
+
+SysError RsaSigningKey::SignPkcs1(std::span<const uint8_t> block,
+                                  std::vector<uint8_t>* signature) const {
+  const size_t size = static_cast<size_t>(loaded_->size);
+  if (size <= 11 || block.size() > size - 11) return Fail(kNteBadLen);
+  EvpPkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, loaded_->key.get(), nullptr));
   if (!ctx || EVP_PKEY_sign_init(ctx.get()) != 1 ||
       EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1) {
     return Fail(kNteFail);
   }
-  size_t length = static_cast<size_t>(size);
+  size_t length = size;
   std::vector<uint8_t> out(length);
   if (EVP_PKEY_sign(ctx.get(), out.data(), &length, block.data(), block.size()) != 1) {
     return Fail(kNteFail);

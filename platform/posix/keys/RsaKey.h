@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -35,9 +36,30 @@ SysError ReadRsaPrivateKey(std::span<const uint8_t> der, uint32_t minBits, uint3
 SysError RsaPrivateKeyBlob(std::span<const uint8_t> pkcs8, uint32_t keyAlgorithm,
                            SecretBytes* blob);
 
-// The PKCS#1 v1.5 (block type 1) signature of block, most significant byte first, modulus
-// length. NTE_BAD_LEN when block is longer than the modulus length less 11 bytes.
-SysError RsaSignPkcs1(std::span<const uint8_t> pkcs8, std::span<const uint8_t> block,
-                      std::vector<uint8_t>* signature);
+// A stored private key decoded once, to sign with again and again; several threads may sign
+// with one at the same time. The key parts are cleared when the last owner drops it.
+class RsaSigningKey {
+ public:
+  // Decodes a stored key (PKCS#8 DER). NTE_BAD_KEY when the bytes are not one private key.
+  static SysError Decode(std::span<const uint8_t> pkcs8, std::shared_ptr<const RsaSigningKey>* key);
+
+  struct Loaded;
+  class Token {
+    friend class RsaSigningKey;
+    Token() = default;
+  };
+  // Made only by Decode (the token cannot be made elsewhere).
+  RsaSigningKey(Token, std::unique_ptr<Loaded> loaded);
+  ~RsaSigningKey();
+  RsaSigningKey(const RsaSigningKey&) = delete;
+  RsaSigningKey& operator=(const RsaSigningKey&) = delete;
+
+  // The PKCS#1 v1.5 (block type 1) signature of block, most significant byte first, modulus
+  // length. NTE_BAD_LEN when block is longer than the modulus length less 11 bytes.
+  SysError SignPkcs1(std::span<const uint8_t> block, std::vector<uint8_t>* signature) const;
+
+ private:
+  std::unique_ptr<Loaded> loaded_;
+};
 
 }  // namespace zyq::platform::posix
