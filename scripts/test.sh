@@ -2,7 +2,9 @@
 # Builds and runs every test: once in a normal build with warnings as errors, once under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and the tests that call the library from many
 # threads at once once more under ThreadSanitizer. Dialog tests run on a virtual display. Then
-# every fuzz target runs briefly (scripts/fuzz.sh).
+# every fuzz target runs briefly (scripts/fuzz.sh), the Debian packages are built, installed and
+# used (scripts/test-install.sh), and the Windows build's suites run under Wine
+# (scripts/build-windows.sh --test).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -26,4 +28,8 @@ cmake --build build-tsan -j "$jobs" --target thread_tests zyq_java_threads
 (cd build-tsan && ctest --output-on-failure --timeout 900 -R 'FrontEndThreadsTest|JavaThreads')
 # A short fuzzing run of every target (20 s each) over its seed corpus.
 bash scripts/fuzz.sh 20
+# The packages made from the normal build, installed and used from C, CMake and Java.
+bash scripts/test-install.sh build
+# The Windows DLLs (32- and 64-bit) built with mingw-w64 and their suites run under Wine.
+bash scripts/build-windows.sh --test
 echo "All tests passed."
