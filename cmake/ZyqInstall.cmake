@@ -1,7 +1,7 @@
 # What `cmake --install` puts under CMAKE_INSTALL_PREFIX (GNUInstallDirs layout), by component:
 #
-#   Runtime      lib/<multiarch>/libZYQSecuritiesATL.so.4 (and the file it names), and the GTK
-#                module libZYQSecuritiesATL-gtk.so.4 beside it
+#   Runtime      lib/<multiarch>/libZYQSecuritiesATL.so.4 (and the file it names)
+#   Dialogs      the GTK module libZYQSecuritiesATL-gtk.so.4 beside it
 #   Development  include/ZYQSecuritiesATL/ (the public headers), the link-time libZYQSecuritiesATL.so,
 #                zyqsecuritiesatl.pc, the CMake package (ZYQSecuritiesATL::ZYQSecuritiesATL), the docs
 #   Command      bin/zyqsec and its man page
@@ -30,12 +30,13 @@ install(TARGETS ZYQSecuritiesATL EXPORT ZYQSecuritiesATLTargets
   INCLUDES DESTINATION ${zyq_install_includedir})
 
 # The GTK module (platform/CMakeLists.txt) goes beside the library, where the library looks for
-# it when the first GTK dialog is shown.
+# it when the first GTK dialog is shown. A component of its own, so that a server installs the
+# library without the desktop toolkit.
 if(TARGET zyq_gtk_module)
   install(TARGETS zyq_gtk_module
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
             PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
-            COMPONENT Runtime)
+            COMPONENT Dialogs)
 endif()
 
 # ---- Headers: the flat exports and the COM view with its generated method list ----

@@ -2,6 +2,8 @@
 # built tree: `cpack --config <build>/CPackConfig.cmake` (scripts/package.sh).
 #
 #   libzyqsecuritiesatl4       Runtime      the shared library
+#   libzyqsecuritiesatl4-gtk   Dialogs      the GTK dialogs, loaded on the first dialog
+#                                           (recommended by the library, not required)
 #   libzyqsecuritiesatl-dev    Development  headers, link-time name, pkg-config, CMake package, docs
 #   zyqsec                     Command      the command and its man page
 #   libzyqsecuritiesatl-java   Java         the jar and the library's link in /usr/lib/jni
@@ -26,6 +28,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL Runtime Development Command Java)
+if(TARGET zyq_gtk_module)
+  list(APPEND CPACK_COMPONENTS_ALL Dialogs)
+endif()
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # zyqsec needs the library of this tree, which no installed package provides yet: dpkg-shlibdeps
@@ -62,6 +67,23 @@ keeps users' keys in PKCS#12 files, signs orders (PKCS#1 and PKCS#7), moves
 keys between the personal store and files, and hashes data. Programs reach
 its operations through flat C exports, a COM object and Java natives.")
 
+# The library needs no GTK library to load: the dialogs come with their own package, which a
+# desktop installs by default and a server may leave out (dialogs then cannot be created).
+set(CPACK_DEBIAN_DIALOGS_PACKAGE_NAME libzyqsecuritiesatl${PROJECT_VERSION_MAJOR}-gtk)
+set(CPACK_DEBIAN_DIALOGS_PACKAGE_SECTION libs)
+# A shared object with a soname in the library folder: the same ldconfig trigger.
+set(CPACK_DEBIAN_DIALOGS_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/debian/runtime/triggers)
+set(CPACK_DEBIAN_DIALOGS_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_DIALOGS_DESCRIPTION
+"certificate and signing component for securities trading - GTK dialogs
+The dialogs of the component (PKCS#12 file and password, password change,
+certificate folder, certificate list, file and folder pickers) as GTK 3
+windows. The library loads this module when it first shows a dialog.")
+if(TARGET zyq_gtk_module)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS
+    "${CPACK_DEBIAN_DIALOGS_PACKAGE_NAME} (= ${zyq_deb_version})")
+endif()
+
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libzyqsecuritiesatl-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
@@ -95,6 +117,9 @@ cpack_add_component(Runtime)
 cpack_add_component(Development DEPENDS Runtime)
 cpack_add_component(Command DEPENDS Runtime)
 cpack_add_component(Java DEPENDS Runtime)
+if(TARGET zyq_gtk_module)
+  cpack_add_component(Dialogs DEPENDS Runtime)
+endif()
 
 # Every package carries its copyright file and its changelog (compressed, without name or time
 # stamp) in /usr/share/doc/<package>. They are part of the component installs the packages are

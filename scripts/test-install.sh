@@ -16,7 +16,8 @@ set -Eeuo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
 
-packages=(libzyqsecuritiesatl4 libzyqsecuritiesatl-dev zyqsec libzyqsecuritiesatl-java)
+packages=(libzyqsecuritiesatl4 libzyqsecuritiesatl4-gtk libzyqsecuritiesatl-dev zyqsec
+  libzyqsecuritiesatl-java)
 sudo_cmd=()
 [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
@@ -211,6 +212,11 @@ for p in "${packages[@]}"; do
   [[ $version == "$expected_version-"* ]] || fail "$p has version $version"
   ok "$p $version installed; Depends: $(dpkg-query -W -f='${Depends}' "$p")"
 done
+# The library loads without the desktop toolkit: only the dialogs' package needs GTK.
+if dpkg-query -W -f='${Depends}' libzyqsecuritiesatl4 | grep -q gtk; then
+  fail "libzyqsecuritiesatl4 depends on GTK"
+fi
+ok "libzyqsecuritiesatl4 needs no GTK; it recommends $(dpkg-query -W -f='${Recommends}' libzyqsecuritiesatl4)"
 ldconfig -p >"$work/ld.cache"
 grep -q 'libZYQSecuritiesATL\.so\.4 ' "$work/ld.cache" || fail "the loader's cache lacks libZYQSecuritiesATL.so.4"
 ok "the loader's cache has libZYQSecuritiesATL.so.4"
