@@ -192,8 +192,12 @@ void RunPicker(p::DialogHost& host, const std::optional<px::ScriptLine>& line, b
   p::PickerRequest request;
   request.kind = pattern ? p::PickerKind::kOpenFile : p::PickerKind::kFolder;
   request.initial = pattern ? "*.pfx" : "/initial/folder";
-  const std::optional<std::string> picked = host.RunPicker(request);
-  if (picked) Check(!picked->empty());
+  const p::PickerOutcome outcome = host.RunPicker(request);
+  // A script always "creates" the picker: it answers OK with a path, or Cancel.
+  Check(outcome.answer != p::DialogAnswer::kNotCreated);
+  Check((outcome.answer == p::DialogAnswer::kOk) == !outcome.path.empty());
+  std::optional<std::string> picked;
+  if (outcome.answer == p::DialogAnswer::kOk) picked = outcome.path;
   if (!line || !line->valid || !line->ok || !OnlyFields(*line, {"path"})) {
     Check(!picked);
     return;
