@@ -2,6 +2,7 @@
 // libZYQSecuritiesATL.so and makes its first call (the engine is constructed during the load),
 // or dlopens libcrypto and initialises it. The time is the probe's own, from before dlopen to
 // after the first call, so starting the process is not counted on either side.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,7 +22,9 @@ namespace {
 // Runs the probe with the arguments; its printed nanoseconds, or -1.
 long long RunProbe(const std::vector<std::string>& arguments) {
   int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return -1;
+  // Close-on-exec: a probe started from another thread never inherits this pipe (the dup2 onto
+  // the child's standard output clears the flag there).
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
