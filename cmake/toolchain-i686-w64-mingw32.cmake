@@ -1,21 +1,3 @@
-# Cross-compiling for Windows (i686) with Debian's mingw-w64 (the -posix compilers: their
-# std::thread and std::mutex are what GoogleTest needs). Programs run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(ZYQ_MINGW_TRIPLE i686-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${ZYQ_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ZYQ_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${ZYQ_MINGW_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${ZYQ_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# The DLL and the programs import only system DLLs: the compiler's runtime is linked in.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# 32-bit Windows (i686): the mingw-w64 toolchain of toolchain-mingw-w64.cmake.
+set(ZYQ_MINGW_ARCH i686)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-w64.cmake)

@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/certs/Der.h"
+#include "platform/common/certs/Der.h"
 
 namespace {
 
 namespace p = zyq::platform;
-namespace der = zyq::platform::posix::der;
+namespace der = zyq::platform::common::der;
 
 constexpr int kMaxDepth = 48;
 

@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "platform/DialogHost.h"
-#include "platform/posix/dialogs/ScriptHost.h"
+#include "platform/common/dialogs/ScriptHost.h"
 
 namespace {
 
 namespace p = zyq::platform;
-namespace px = zyq::platform::posix;
+namespace pc = zyq::platform::common;
 
 // A broken expectation names its line and aborts, which libFuzzer reports as a crash.
 void Check(bool condition, int line = __builtin_LINE()) {
@@ -71,7 +71,7 @@ std::vector<std::string_view> Parts(std::string_view line) {
 
 // A parsed line is what the text says: for a valid line, its first word and its fields written
 // again with tabs are the text without empty parts.
-void CheckParse(std::string_view text, const px::ScriptLine& line) {
+void CheckParse(std::string_view text, const pc::ScriptLine& line) {
   const std::vector<std::string_view> parts = Parts(text);
   Check(line.ok == (parts[0] == "ok"));
   if (line.valid) Check(parts[0] == "ok" || parts[0] == "cancel");
@@ -96,7 +96,7 @@ void CheckParse(std::string_view text, const px::ScriptLine& line) {
   }
 }
 
-bool OnlyFields(const px::ScriptLine& line, std::initializer_list<std::string_view> names) {
+bool OnlyFields(const pc::ScriptLine& line, std::initializer_list<std::string_view> names) {
   for (const auto& field : line.fields) {
     bool known = false;
     for (std::string_view n : names) known = known || field.first == n;
@@ -117,7 +117,7 @@ p::DialogControl Box(int id, std::string name, int limit, bool readOnly = false)
 }
 
 // A password form with a limit on two boxes, an OK rule and a Browse button.
-void RunForm(p::DialogHost& host, const std::optional<px::ScriptLine>& line) {
+void RunForm(p::DialogHost& host, const std::optional<pc::ScriptLine>& line) {
   p::FormDialog dialog;
   dialog.templateId = 203;
   dialog.controls = {Box(10, "password", 8), Box(11, "old", 0), Box(12, "new", 12),
@@ -162,7 +162,7 @@ void RunForm(p::DialogHost& host, const std::optional<px::ScriptLine>& line) {
   }
 }
 
-void RunList(p::DialogHost& host, const std::optional<px::ScriptLine>& line, int rows) {
+void RunList(p::DialogHost& host, const std::optional<pc::ScriptLine>& line, int rows) {
   p::ListDialog dialog;
   dialog.templateId = 201;
   for (int i = 0; i < rows; ++i) dialog.rows.push_back({"row " + std::to_string(i)});
@@ -188,7 +188,7 @@ void RunList(p::DialogHost& host, const std::optional<px::ScriptLine>& line, int
   Check(outcome.selected == last);
 }
 
-void RunPicker(p::DialogHost& host, const std::optional<px::ScriptLine>& line, bool pattern) {
+void RunPicker(p::DialogHost& host, const std::optional<pc::ScriptLine>& line, bool pattern) {
   p::PickerRequest request;
   request.kind = pattern ? p::PickerKind::kOpenFile : p::PickerKind::kFolder;
   request.initial = pattern ? "*.pfx" : "/initial/folder";
@@ -209,7 +209,7 @@ void RunPicker(p::DialogHost& host, const std::optional<px::ScriptLine>& line, b
   Check(picked == expected);
 }
 
-void RunKeyAccess(p::DialogHost& host, const std::optional<px::ScriptLine>& line) {
+void RunKeyAccess(p::DialogHost& host, const std::optional<pc::ScriptLine>& line) {
   const bool allowed = host.ConfirmKeyAccess("container");
   Check(allowed == (line && line->valid && line->ok && line->fields.empty()));
 }
@@ -229,13 +229,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string> lines = Lines(text);
   if (lines.size() > 64) return 0;
 
-  px::ScriptHost host(path);
+  pc::ScriptHost host(path);
   for (size_t i = 0; i <= lines.size(); ++i) {
-    const std::optional<std::string> read = px::ReadScriptLine(path, i);
-    std::optional<px::ScriptLine> line;
+    const std::optional<std::string> read = pc::ReadScriptLine(path, i);
+    std::optional<pc::ScriptLine> line;
     if (i < lines.size()) {
       Check(read && *read == lines[i]);
-      line = px::ParseScriptLine(lines[i]);
+      line = pc::ParseScriptLine(lines[i]);
       CheckParse(lines[i], *line);
     } else {
       Check(!read);

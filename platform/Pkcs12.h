@@ -5,9 +5,10 @@
 // empty one ("") are different passwords: PKCS#12 turns "" into the two bytes 00 00 and NULL
 // into no bytes at all, so a file protected with one does not open with the other.
 //
-// Files written here use AES-256-CBC with PBKDF2 (HMAC-SHA-256) for the key and certificate
-// bags and an HMAC-SHA-256 MAC; files read may also use the older algorithms (3DES, RC2-40,
-// SHA-1 MAC).
+// Files written here take the form Windows' own export writes, which every reader of such
+// files takes: pbeWithSHAAnd3-KeyTripleDES-CBC for the key and certificate bags, a SHA-1 MAC,
+// 2000 iterations (common/certs/Pkcs12Encoding.h); files read may also use RC2-40 or PBES2 with
+// AES and an HMAC-SHA-256 MAC.
 #pragma once
 
 #include <cstdint>

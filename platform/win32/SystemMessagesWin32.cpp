@@ -4,11 +4,9 @@
 #include <windows.h>
 
 #include "platform/SystemErrors.h"
+#include "platform/common/SystemMessageTable.h"
 
 namespace zyq::platform {
-
-// The project's own table (platform/posix/SystemMessages.cpp, built under this name here).
-std::string ProjectSystemMessage(SysError code);
 
 std::string SystemMessage(SysError code) {
   char* text = nullptr;
@@ -18,7 +16,7 @@ std::string SystemMessage(SysError code) {
   std::string message;
   if (n > 0 && text != nullptr) message.assign(text, n);
   if (text != nullptr) LocalFree(text);
-  if (message.empty()) message = ProjectSystemMessage(code);
+  if (message.empty()) message = common::PublishedSystemMessage(code);
   return message;
 }
 

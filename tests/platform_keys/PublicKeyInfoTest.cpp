@@ -1,11 +1,11 @@
 // Building and taking apart SubjectPublicKeyInfo DER without OpenSSL.
-#include "platform/posix/keys/PublicKeyInfo.h"
+#include "platform/common/keys/PublicKeyInfo.h"
 
 #include <gtest/gtest.h>
 
 #include "tests/platform_keys/KeyTestSupport.h"
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 namespace {
 
 TEST(PublicKeyInfoTest, RoundTripsKeysOfEveryLengthForm) {
@@ -46,4 +46,4 @@ TEST(PublicKeyInfoTest, MalformedInputGivesAsn1Errors) {
 }
 
 }  // namespace
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common

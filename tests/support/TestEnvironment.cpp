@@ -1,11 +1,12 @@
 #include "tests/support/TestEnvironment.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <system_error>
+
+#include "tests/support/TestEnvironmentSystem.h"
 
 namespace zyq::test {
 namespace {
@@ -21,17 +22,11 @@ void RemoveRoot() {
 }  // namespace
 
 void IsolateProcess() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zyqtest-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  g_root = pattern;
+  g_root = os::MakeRoot();
   for (const char* sub : {"home", "state", "tmp"}) {
-    std::filesystem::create_directories(g_root + "/" + sub);
+    std::filesystem::create_directories(std::filesystem::path(g_root) / sub);
   }
-  setenv("HOME", (g_root + "/home").c_str(), 1);
-  setenv("ZYQSEC_HOME", (g_root + "/state").c_str(), 1);
-  setenv("TMPDIR", (g_root + "/tmp").c_str(), 1);
-  unsetenv("XDG_DATA_HOME");
-  if (std::getenv("ZYQSEC_UI") == nullptr) setenv("ZYQSEC_UI", "none", 1);
+  os::UseFolders(g_root);
   std::atexit(RemoveRoot);
 }
 
@@ -50,19 +45,6 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
-}
-
-int RunCommand(const std::string& command, std::string* output) {
-  // "e": our end of the pipe is close-on-exec, so no other process started meanwhile keeps it.
-  FILE* pipe = popen((command + " 2>&1").c_str(), "re");
-  if (pipe == nullptr) return -1;
-  std::string text;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
-  const int status = pclose(pipe);
-  if (output) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace zyq::test

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/DialogHost.h"
-#include "platform/posix/dialogs/ScriptHost.h"
-#include "platform/posix/dialogs/Transcript.h"
+#include "platform/common/dialogs/ScriptHost.h"
+#include "platform/common/dialogs/Transcript.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/ui/ScriptedDialogs.h"
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 namespace {
 
 TEST(ScriptLineTest, ParsesAnswerAndTabSeparatedFields) {
@@ -141,4 +141,4 @@ TEST(CutToCharactersTest, CountsCodePointsNotBytes) {
 }
 
 }  // namespace
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common

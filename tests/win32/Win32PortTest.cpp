@@ -21,7 +21,7 @@
 #include "platform/Pkcs12.h"
 #include "platform/Registry.h"
 #include "platform/Uuid.h"
-#include "platform/posix/certs/Digest.h"
+#include "platform/common/certs/Digest.h"
 
 namespace zyq::platform {
 namespace {
@@ -190,7 +190,7 @@ TEST_F(Win32Port, OpenSslPkcs12ImportsWithAKeyThatSigns) {
   const std::string text = "order 2330 buy 1000 @ 512.00";
   const Bytes content(text.begin(), text.end());
   Bytes digest;
-  ASSERT_TRUE(posix::ComputeDigest(kCalgSha1, content, &digest));
+  ASSERT_TRUE(common::ComputeDigest(kCalgSha1, content, &digest));
   std::vector<uint8_t> signature;
   ASSERT_EQ(SignHashWithKey(link, kCalgSha1, digest, &signature), kErrorSuccess);
   EXPECT_TRUE(SystemVerifies(cer, kCalgSha1, content, signature));

@@ -8,7 +8,7 @@
 #include <mutex>
 
 #include "platform/posix/StateDatabase.h"
-#include "platform/posix/certs/StoreBackend.h"
+#include "platform/common/certs/StoreBackend.h"
 
 namespace zyq::platform::detail {
 namespace {

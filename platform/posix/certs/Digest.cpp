@@ -1,10 +1,10 @@
-#include "platform/posix/certs/Digest.h"
+#include "platform/common/certs/Digest.h"
 
 #include <openssl/evp.h>
 
 #include "platform/CryptoKeys.h"
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 
 bool ComputeDigest(uint32_t hashAlg, ByteView data, Bytes* digest) {
   const EVP_MD* md = nullptr;
@@ -33,4 +33,4 @@ bool ComputeDigest(uint32_t hashAlg, ByteView data, Bytes* digest) {
          len == digest->size();
 }
 
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common

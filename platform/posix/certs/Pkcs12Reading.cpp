@@ -9,7 +9,7 @@
 #include "platform/Providers.h"
 #include "platform/Secret.h"
 #include "platform/Text.h"
-#include "platform/posix/certs/Der.h"
+#include "platform/common/certs/Der.h"
 #include "platform/posix/certs/OpenSslContext.h"
 #include "platform/posix/certs/Pkcs12Support.h"
 
@@ -17,7 +17,7 @@ namespace zyq::platform {
 namespace {
 
 using posix::OpenSslPtr;
-namespace der = posix::der;
+namespace der = common::der;
 namespace p12 = posix::pkcs12;
 
 using Pkcs7Stack = STACK_OF(PKCS7);

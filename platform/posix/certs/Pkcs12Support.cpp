@@ -3,9 +3,11 @@
 #include <openssl/err.h>
 
 #include "platform/Text.h"
-#include "platform/posix/certs/Der.h"
+#include "platform/common/certs/Der.h"
 
 namespace zyq::platform::posix::pkcs12 {
+
+namespace der = common::der;
 
 SysError Parse(ByteView blob, FilePtr* out) {
   // Our own reader first, for a precise error and a size limit; then OpenSSL's decoder.

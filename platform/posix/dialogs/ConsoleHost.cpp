@@ -8,6 +8,8 @@
 #include "platform/Secret.h"
 
 namespace zyq::platform::posix {
+
+using common::Picked;
 namespace {
 
 // Turns the terminal's echo off for its lifetime (nothing when fd is not a terminal).

@@ -8,9 +8,13 @@
 #include <optional>
 #include <string>
 
-#include "platform/posix/dialogs/HostBase.h"
+#include "platform/common/dialogs/HostBase.h"
 
 namespace zyq::platform::posix {
+
+using common::FormSession;
+using common::HostBase;
+using common::KeyAccessPrompt;
 
 class ConsoleHost final : public HostBase {
  public:

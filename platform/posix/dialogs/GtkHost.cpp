@@ -13,12 +13,17 @@
 #include <thread>
 
 #include "platform/Secret.h"
+#include "platform/common/dialogs/HostBase.h"
 #include "platform/posix/dialogs/GtkAutomation.h"
 #include "platform/posix/dialogs/GtkModule.h"
-#include "platform/posix/dialogs/HostBase.h"
 
 namespace zyq::platform::posix {
 namespace {
+
+using common::FormSession;
+using common::HostBase;
+using common::KeyAccessPrompt;
+using common::Picked;
 
 // Dialog units to pixels: a quarter and an eighth of an 8 x 16 pixel character cell.
 int PixelsX(int units) {

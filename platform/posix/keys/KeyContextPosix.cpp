@@ -8,7 +8,7 @@
 #include "platform/posix/keys/KeyContextPosix.h"
 #include "platform/posix/keys/KeyRules.h"
 #include "platform/posix/keys/KeyStore.h"
-#include "platform/posix/keys/PublicKeyInfo.h"
+#include "platform/common/keys/PublicKeyInfo.h"
 #include "platform/posix/keys/RsaKey.h"
 
 namespace zyq::platform {
@@ -107,7 +107,7 @@ class PosixKeyContext final : public KeyContext {
   SysError ExportPublicKeyInfo(uint32_t keySpec, std::vector<uint8_t>* spki) override {
     StoredKeyPair pair;
     if (SysError err = Load(keySpec, false, &pair); err != kErrorSuccess) return err;
-    *spki = posix::RsaPublicKeyInfo(pair.publicKey);
+    *spki = common::RsaPublicKeyInfo(pair.publicKey);
     return kErrorSuccess;
   }
 

@@ -6,7 +6,7 @@
 #include "platform/posix/keys/KeyContextPosix.h"
 #include "platform/posix/keys/KeyRules.h"
 #include "platform/posix/keys/KeyStore.h"
-#include "platform/posix/keys/PublicKeyInfo.h"
+#include "platform/common/keys/PublicKeyInfo.h"
 #include "platform/posix/keys/RsaKey.h"
 
 namespace zyq::platform {
@@ -69,7 +69,7 @@ SysError FindKeyByPublicKey(std::span<const uint8_t> spki,
                             const std::function<bool(const ProviderInfo&)>& accept,
                             KeyProvInfo* link) {
   std::vector<uint8_t> wanted;
-  if (SysError err = posix::PublicKeyBits(spki, &wanted); err != kErrorSuccess) return err;
+  if (SysError err = common::PublicKeyBits(spki, &wanted); err != kErrorSuccess) return err;
   std::vector<posix::KeyLocation> locations;
   if (SysError err = posix::KeyDatabaseRead(
           [&](StateDatabase& db) { return posix::FindKeysByPublicKey(db, wanted, &locations); });
@@ -91,7 +91,7 @@ SysError FindKeyByPublicKey(std::span<const uint8_t> spki,
 
 SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki, bool* matches) {
   std::vector<uint8_t> wanted;
-  if (SysError err = posix::PublicKeyBits(spki, &wanted); err != kErrorSuccess) return err;
+  if (SysError err = common::PublicKeyBits(spki, &wanted); err != kErrorSuccess) return err;
   // Run before every signature that uses a kept store: the key is read once, container and all.
   std::unique_ptr<KeyContext> context;
   if (SysError err = posix::AcquireLinkedKeyLazily(link, &context); err != kErrorSuccess) {
@@ -102,7 +102,7 @@ SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki
     return err;
   }
   std::vector<uint8_t> ownBits;
-  if (SysError err = posix::PublicKeyBits(own, &ownBits); err != kErrorSuccess) return err;
+  if (SysError err = common::PublicKeyBits(own, &ownBits); err != kErrorSuccess) return err;
   *matches = ownBits == wanted;
   return kErrorSuccess;
 }

@@ -5,10 +5,10 @@
 #include <wincrypt.h>
 
 #include "platform/CryptoKeys.h"
-#include "platform/posix/certs/Digest.h"
+#include "platform/common/certs/Digest.h"
 #include "platform/win32/WinHandles.h"
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 
 bool ComputeDigest(uint32_t hashAlg, ByteView data, Bytes* digest) {
   switch (hashAlg) {
@@ -43,4 +43,4 @@ bool ComputeDigest(uint32_t hashAlg, ByteView data, Bytes* digest) {
          size == digest->size();
 }
 
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common

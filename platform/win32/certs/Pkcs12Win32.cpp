@@ -15,8 +15,8 @@
 
 #include "platform/CryptoKeys.h"
 #include "platform/Pkcs12.h"
+#include "platform/common/certs/Pkcs12Encoding.h"
 #include "platform/win32/WinHandles.h"
-#include "platform/win32/certs/Pkcs12Writer.h"
 
 namespace zyq::platform {
 namespace {
@@ -247,7 +247,7 @@ SysError ExportPfx(const CertStore& store, PfxPassword password, uint32_t flags,
   // A system whose export is a stub answers FALSE (or an empty size) and leaves no error: the
   // file is written by the project's own encoder, in the form Windows writes.
   if (e != 0) return e;
-  return win32::WritePkcs12(certs, password, flags, out);
+  return common::WritePkcs12(certs, password, flags, out);
 }
 
 }  // namespace zyq::platform

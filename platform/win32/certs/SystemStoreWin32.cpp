@@ -11,7 +11,7 @@
 #include <map>
 #include <mutex>
 
-#include "platform/posix/certs/StoreBackend.h"
+#include "platform/common/certs/StoreBackend.h"
 #include "platform/win32/WinHandles.h"
 
 namespace zyq::platform::detail {

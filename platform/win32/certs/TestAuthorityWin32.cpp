@@ -13,15 +13,15 @@
 #include "platform/CryptMessages.h"
 #include "platform/CryptoKeys.h"
 #include "platform/TestAuthority.h"
-#include "platform/posix/certs/Der.h"
-#include "platform/posix/keys/PublicKeyInfo.h"
+#include "platform/common/certs/Der.h"
+#include "platform/common/keys/PublicKeyInfo.h"
 #include "platform/win32/WinHandles.h"
 #include "platform/win32/keys/KeyBlobs.h"
 
 namespace zyq::platform {
 namespace {
 
-namespace der = posix::der;
+namespace der = common::der;
 using win32::HashOwner;
 using win32::KeyOwner;
 using win32::LastError;
@@ -79,7 +79,7 @@ class WindowsTestAuthority final : public TestAuthority {
         win32::BlobToRsaPublicKey(blob, &rsaPublicKey) != kErrorSuccess) {
       return kNteFail;
     }
-    spki_ = posix::RsaPublicKeyInfo(rsaPublicKey);
+    spki_ = common::RsaPublicKeyInfo(rsaPublicKey);
     const std::string name(commonName);
     name_ = der::Constructed(
         der::kSequence,

@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "platform/Certificates.h"
-#include "platform/posix/certs/Der.h"
+#include "platform/common/certs/Der.h"
 
 namespace zyq::platform::win32 {
 namespace {
 
-namespace der = posix::der;
+namespace der = common::der;
 
 constexpr uint8_t kPrivateKeyBlob = 0x07;
 constexpr uint8_t kPublicKeyBlob = 0x06;

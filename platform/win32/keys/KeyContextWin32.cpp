@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/CryptoKeys.h"
-#include "platform/posix/keys/PublicKeyInfo.h"
+#include "platform/common/keys/PublicKeyInfo.h"
 #include "platform/win32/WinHandles.h"
 #include "platform/win32/keys/KeyBlobs.h"
 
@@ -98,7 +98,7 @@ class WindowsKeyContext final : public KeyContext {
     if (SysError err = Export(key.get(), PUBLICKEYBLOB, &blob)) return err;
     std::vector<uint8_t> rsaPublicKey;
     if (SysError err = win32::BlobToRsaPublicKey(blob, &rsaPublicKey)) return err;
-    *spki = posix::RsaPublicKeyInfo(rsaPublicKey);
+    *spki = common::RsaPublicKeyInfo(rsaPublicKey);
     return kErrorSuccess;
   }
 

@@ -9,7 +9,7 @@
 
 #include "platform/CryptoKeys.h"
 #include "platform/Uuid.h"
-#include "platform/posix/keys/PublicKeyInfo.h"
+#include "platform/common/keys/PublicKeyInfo.h"
 #include "platform/win32/WinHandles.h"
 #include "platform/win32/keys/KeyBlobs.h"
 
@@ -24,7 +24,7 @@ using win32::ProvOwner;
 bool KeyBits(KeyContext& context, uint32_t keySpec, std::vector<uint8_t>* bits) {
   std::vector<uint8_t> spki;
   return context.ExportPublicKeyInfo(keySpec, &spki) == kErrorSuccess &&
-         posix::PublicKeyBits(spki, bits) == kErrorSuccess;
+         common::PublicKeyBits(spki, bits) == kErrorSuccess;
 }
 
 // Searches one provider's containers for a key with these public key bits.
@@ -64,7 +64,7 @@ SysError ImportPrivateKey(std::span<const uint8_t> privateKeyDer, std::string_vi
   std::vector<uint8_t> rsaPublicKey;
   if (SysError err = win32::BlobToRsaPublicKey(blob.bytes(), &rsaPublicKey)) return err;
   std::vector<uint8_t> wanted;
-  if (SysError err = posix::PublicKeyBits(posix::RsaPublicKeyInfo(rsaPublicKey), &wanted)) {
+  if (SysError err = common::PublicKeyBits(common::RsaPublicKeyInfo(rsaPublicKey), &wanted)) {
     return err;
   }
 
@@ -116,7 +116,7 @@ SysError FindKeyByPublicKey(std::span<const uint8_t> spki,
                             const std::function<bool(const ProviderInfo&)>& accept,
                             KeyProvInfo* link) {
   std::vector<uint8_t> wanted;
-  if (SysError err = posix::PublicKeyBits(spki, &wanted)) return err;
+  if (SysError err = common::PublicKeyBits(spki, &wanted)) return err;
   for (const ProviderInfo& provider : ListProviders()) {
     if (accept && !accept(provider)) continue;
     if (FindInProvider(provider, wanted, 0, link)) return kErrorSuccess;
@@ -126,12 +126,12 @@ SysError FindKeyByPublicKey(std::span<const uint8_t> spki,
 
 SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki, bool* matches) {
   std::vector<uint8_t> wanted;
-  if (SysError err = posix::PublicKeyBits(spki, &wanted)) return err;
+  if (SysError err = common::PublicKeyBits(spki, &wanted)) return err;
   std::unique_ptr<KeyContext> context;
   if (SysError err = AcquireKeyContext(link, &context)) return err;
   std::vector<uint8_t> own, bits;
   if (SysError err = context->ExportPublicKeyInfo(link.keySpec, &own)) return err;
-  if (SysError err = posix::PublicKeyBits(own, &bits)) return err;
+  if (SysError err = common::PublicKeyBits(own, &bits)) return err;
   *matches = bits == wanted;
   return kErrorSuccess;
 }

@@ -1,69 +1,36 @@
-// Per-process isolation of the Windows test programs: the temporary folder (TMP, TEMP) points at
-// a new folder under a fresh root that is removed when the process ends. The registry, the
-// certificate stores and the key containers are the Wine prefix's; tests that use them choose
-// unique names.
+// The test environment on Windows: a root named by the process id, the temporary folder (TMP,
+// TEMP, and TMPDIR for the shared test sources) in it, commands through the C runtime. The
+// registry, the certificate stores and the key containers are the Wine prefix's; tests that
+// use them choose unique names.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestEnvironmentSystem.h"
 
 namespace zyq::test {
-namespace {
 
-std::string g_root;
-
-void RemoveRoot() {
-  if (g_root.empty() || std::getenv("ZYQSEC_KEEP_TEST_ROOT") != nullptr) return;
-  std::error_code ec;
-  std::filesystem::remove_all(g_root, ec);
-}
-
-}  // namespace
-
-void IsolateProcess() {
+std::string os::MakeRoot() {
   const std::filesystem::path base = std::filesystem::temp_directory_path();
-  for (unsigned attempt = 0;; ++attempt) {
+  for (unsigned attempt = 0; attempt <= 1000; ++attempt) {
     const std::filesystem::path root =
         base / ("zyqtest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt));
     std::error_code ec;
-    if (std::filesystem::create_directory(root, ec)) {
-      g_root = root.string();
-      break;
-    }
-    if (attempt > 1000) std::abort();
+    if (std::filesystem::create_directory(root, ec)) return root.string();
   }
-  for (const char* sub : {"home", "state", "tmp"}) {
-    std::filesystem::create_directories(g_root + "\\" + sub);
-  }
-  _putenv_s("TMP", (g_root + "\\tmp").c_str());
-  _putenv_s("TEMP", (g_root + "\\tmp").c_str());
-  // The shared test sources name the temporary folder by this variable.
-  _putenv_s("TMPDIR", (g_root + "\\tmp").c_str());
+  std::abort();
+}
+
+void os::UseFolders(const std::string& root) {
+  const std::string tmp = root + "\\tmp";
+  _putenv_s("TMP", tmp.c_str());
+  _putenv_s("TEMP", tmp.c_str());
+  _putenv_s("TMPDIR", tmp.c_str());
   if (std::getenv("ZYQSEC_UI") == nullptr) _putenv_s("ZYQSEC_UI", "none");
-  std::atexit(RemoveRoot);
-}
-
-const std::string& TestRoot() {
-  return g_root;
-}
-
-bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
 }
 
 int RunCommand(const std::string& command, std::string* output) {

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "platform/CertStores.h"
-#include "platform/posix/certs/StoreBackend.h"
+#include "platform/common/certs/StoreBackend.h"
 
 namespace zyq::platform {
 

@@ -1,9 +1,9 @@
-#include "platform/posix/certs/Der.h"
+#include "platform/common/certs/Der.h"
 
 #include <algorithm>
 #include <charconv>
 
-namespace zyq::platform::posix::der {
+namespace zyq::platform::common::der {
 namespace {
 
 constexpr int kMaxIndefiniteDepth = 32;
@@ -324,4 +324,4 @@ Bytes SetOf(std::vector<Bytes> elements, uint8_t tag) {
   return Tlv(tag, content);
 }
 
-}  // namespace zyq::platform::posix::der
+}  // namespace zyq::platform::common::der

@@ -1,6 +1,6 @@
-#include "platform/posix/keys/PublicKeyInfo.h"
+#include "platform/common/keys/PublicKeyInfo.h"
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 namespace {
 
 void AppendLength(std::vector<uint8_t>& out, size_t n) {
@@ -72,4 +72,4 @@ SysError PublicKeyBits(std::span<const uint8_t> spki, std::vector<uint8_t>* bits
   return kErrorSuccess;
 }
 
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common

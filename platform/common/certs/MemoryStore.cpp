@@ -1,7 +1,7 @@
 // Memory certificate stores: entries in a vector, guarded by a mutex.
 #include <mutex>
 
-#include "platform/posix/certs/StoreBackend.h"
+#include "platform/common/certs/StoreBackend.h"
 
 namespace zyq::platform::detail {
 namespace {

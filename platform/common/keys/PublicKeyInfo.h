@@ -8,7 +8,7 @@
 
 #include "platform/SystemErrors.h"
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 
 // SEQUENCE { SEQUENCE { rsaEncryption, NULL }, BIT STRING (0 unused bits) rsaPublicKey }
 // where rsaPublicKey is the DER RSAPublicKey (modulus, public exponent).
@@ -20,4 +20,4 @@ std::vector<uint8_t> RsaPublicKeyInfo(std::span<const uint8_t> rsaPublicKey);
 // with unused bits.
 SysError PublicKeyBits(std::span<const uint8_t> spki, std::vector<uint8_t>* bits);
 
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common

@@ -20,9 +20,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/dialogs/HostBase.h"
+#include "platform/common/dialogs/HostBase.h"
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 
 struct ScriptLine {
   bool ok = false;     // the first word is "ok"
@@ -54,4 +54,4 @@ class ScriptHost final : public HostBase {
   size_t consumed_ = 0;
 };
 
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common

@@ -5,15 +5,15 @@
 
 #include "platform/Certificates.h"
 #include "platform/CryptoKeys.h"
-#include "platform/posix/certs/Der.h"
-#include "platform/posix/certs/Digest.h"
+#include "platform/common/certs/Der.h"
+#include "platform/common/certs/Digest.h"
 
 namespace zyq::platform {
 namespace {
 
-using posix::der::Element;
-using posix::der::Reader;
-namespace der = posix::der;
+using common::der::Element;
+using common::der::Reader;
+namespace der = common::der;
 
 // 1601-01-01 to 1970-01-01 in seconds.
 constexpr int64_t kEpochDifference = 11644473600;
@@ -188,7 +188,7 @@ SysError DecodeCertificate(ByteView data, DecodedCertificate* out) {
   }
   out->encoded = ToBytes(data);
   Bytes thumbprint;
-  if (!posix::ComputeDigest(kCalgSha1, data, &thumbprint) ||
+  if (!common::ComputeDigest(kCalgSha1, data, &thumbprint) ||
       thumbprint.size() != out->sha1Thumbprint.size()) {
     *out = DecodedCertificate{};
     return kNteFail;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 
 // Builds one JSON object, keys in the order they are added.
 class JsonLine {
@@ -27,9 +27,10 @@ class JsonLine {
 // A JSON string literal of a UTF-8 text; bytes that are not valid UTF-8 become U+FFFD.
 std::string JsonQuote(std::string_view utf8);
 
-// Appends the line to the file that ZYQSEC_UI_LOG names (nothing when it is unset). One write
+// Appends the line to the file that ZYQSEC_UI_LOG names (nothing when it is unset): each port
+// writes the file in its own way. One write
 // per line, so the lines of processes sharing the file do not interleave. Failures are silent:
 // the transcript never changes how a dialog ends.
 void AppendTranscript(const JsonLine& line);
 
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common

@@ -1,12 +1,12 @@
 // Decoding of received PKCS#7 messages (DER or BER): the content type, the content of data and
 // signed data, and the certificate list of signed data.
 #include "platform/CryptMessages.h"
-#include "platform/posix/certs/Der.h"
+#include "platform/common/certs/Der.h"
 
 namespace zyq::platform {
 namespace {
 
-namespace der = posix::der;
+namespace der = common::der;
 
 struct TypeEntry {
   const char* oid;

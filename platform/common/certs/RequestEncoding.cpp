@@ -1,12 +1,12 @@
 // PKCS#10 requests and the common-name Name inside them.
 #include "platform/CertRequests.h"
 #include "platform/CryptoKeys.h"
-#include "platform/posix/certs/Der.h"
-#include "platform/posix/certs/Digest.h"
+#include "platform/common/certs/Der.h"
+#include "platform/common/certs/Digest.h"
 
 namespace zyq::platform {
 
-namespace der = posix::der;
+namespace der = common::der;
 
 SysError EncodeCommonNameBmp(std::u16string_view commonName, Bytes* name) {
   Bytes value;
@@ -32,7 +32,7 @@ SysError EncodeCertificateRequest(ByteView subjectName, ByteView subjectPublicKe
       der::kSequence, {der::SmallIntegerElement(0), subjectName, subjectPublicKeyInfo,
                        der::Tlv(der::ContextConstructed(0), Bytes{})});
   Bytes digest;
-  if (!posix::ComputeDigest(kCalgSha1, info, &digest)) return kNteFail;
+  if (!common::ComputeDigest(kCalgSha1, info, &digest)) return kNteFail;
   Bytes signatureLe;
   if (SysError err = sign(kCalgSha1, digest, &signatureLe)) return err;
   if (signatureLe.empty()) return kNteFail;

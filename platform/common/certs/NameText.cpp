@@ -5,14 +5,14 @@
 
 #include "platform/Certificates.h"
 #include "platform/Text.h"
-#include "platform/posix/certs/Der.h"
+#include "platform/common/certs/Der.h"
 
 namespace zyq::platform {
 namespace {
 
-using posix::der::Element;
-using posix::der::Reader;
-namespace der = posix::der;
+using common::der::Element;
+using common::der::Reader;
+namespace der = common::der;
 
 struct AttributeKey {
   const char* oid;

@@ -1,4 +1,4 @@
-#include "platform/posix/dialogs/ScriptHost.h"
+#include "platform/common/dialogs/ScriptHost.h"
 
 #include <charconv>
 #include <fstream>
@@ -6,7 +6,7 @@
 
 #include "platform/Secret.h"
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 namespace {
 
 // A row number written in decimal, or -1.
@@ -123,4 +123,4 @@ bool ScriptHost::ShowKeyAccess(const KeyAccessPrompt&) {
   return line && line->valid && line->ok && line->fields.empty();
 }
 
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common

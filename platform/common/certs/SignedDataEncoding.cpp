@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "platform/CryptMessages.h"
-#include "platform/posix/certs/Der.h"
-#include "platform/posix/certs/Digest.h"
+#include "platform/common/certs/Der.h"
+#include "platform/common/certs/Digest.h"
 
 namespace zyq::platform {
 namespace {
 
-namespace der = posix::der;
+namespace der = common::der;
 
 constexpr const char* kOidData = "1.2.840.113549.1.7.1";
 constexpr const char* kOidSignedData = "1.2.840.113549.1.7.2";
@@ -104,7 +104,7 @@ SysError EncodeSignedData(const SignedDataRequest& request, const DigestSigner& 
   if (digestAlgorithm.size() <= kNull.size() + 2) return kCryptEUnknownAlgo;
 
   Bytes contentDigest;
-  if (!posix::ComputeDigest(hashAlg, request.content, &contentDigest)) return kCryptEUnknownAlgo;
+  if (!common::ComputeDigest(hashAlg, request.content, &contentDigest)) return kCryptEUnknownAlgo;
 
   // Authenticated attributes: contentType, the caller's signingTime, messageDigest.
   Bytes authAttrs;  // the SET OF, tag 0x31, as signed
@@ -121,13 +121,13 @@ SysError EncodeSignedData(const SignedDataRequest& request, const DigestSigner& 
   }
 
   Bytes signedDigest = contentDigest;
-  if (!authAttrs.empty() && !posix::ComputeDigest(hashAlg, authAttrs, &signedDigest)) {
+  if (!authAttrs.empty() && !common::ComputeDigest(hashAlg, authAttrs, &signedDigest)) {
     return kCryptEUnknownAlgo;
   }
   Bytes signatureLe;
   if (SysError err = sign(hashAlg, signedDigest, &signatureLe)) return err;
   if (signatureLe.empty()) return kNteFail;
-  const Bytes signature = posix::ReverseBytes(signatureLe);
+  const Bytes signature = common::ReverseBytes(signatureLe);
 
   Bytes keyAlgorithm;
   if (SysError err = KeyAlgorithm(signer, &keyAlgorithm)) return err;

@@ -10,7 +10,7 @@
 
 #include "platform/DialogHost.h"
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 
 // A form dialog while it is shown: its boxes' texts and the rules that act on them.
 class FormSession {
@@ -71,4 +71,4 @@ const char* PickerName(PickerKind kind);
 // The outcome of a picker that was shown: OK with the path, or Cancel when nothing was chosen.
 PickerOutcome Picked(std::optional<std::string> path);
 
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common

@@ -1,12 +1,11 @@
-// Choice of the process's dialog host from ZYQSEC_UI.
+// Choice of the process's dialog host from ZYQSEC_UI, on every system:
 //
-//   gtk          GTK windows; when no display can be opened, as if unset without a display
-//   console      prompts on the terminal; none when standard input is not a terminal
-//   none         no dialog can be created: every dialog ends at once as not created
 //   script:FILE  answers from FILE
-//   unset, ""    gtk when a display is reachable, else console when standard input is a
-//                terminal, else none
-// Any other value selects none, so a mistyped setting never leaves a process waiting.
+//   anything else the system's hosts (SystemDialogHost.h): on Linux gtk, console, none and the
+//                default choice; on Windows none
+//
+// The chosen host is made again when the variable changes, and the process shows one dialog at
+// a time, whichever host shows it.
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -14,19 +13,11 @@
 #include <vector>
 
 #include "platform/DialogHost.h"
-#include "platform/posix/dialogs/ConsoleHost.h"
-#include "platform/posix/dialogs/GtkHost.h"
-#include "platform/posix/dialogs/NoneHost.h"
-#include "platform/posix/dialogs/ScriptHost.h"
+#include "platform/common/dialogs/ScriptHost.h"
+#include "platform/common/dialogs/SystemDialogHost.h"
 
 namespace zyq::platform {
 namespace {
-
-// The console when standard input is a terminal; otherwise nobody could answer.
-std::unique_ptr<DialogHost> MakeConsoleOrNone() {
-  if (posix::ConsoleHost::IsTerminal(0)) return std::make_unique<posix::ConsoleHost>(0, 2);
-  return std::make_unique<posix::NoneHost>();
-}
 
 struct Selection {
   std::mutex mutex;
@@ -47,14 +38,9 @@ Selection& TheSelection() {
 std::unique_ptr<DialogHost> CreateDialogHost(std::string_view setting) {
   constexpr std::string_view kScript = "script:";
   if (setting.substr(0, kScript.size()) == kScript) {
-    return std::make_unique<posix::ScriptHost>(std::string(setting.substr(kScript.size())));
+    return std::make_unique<common::ScriptHost>(std::string(setting.substr(kScript.size())));
   }
-  if (setting.empty() || setting == "gtk") {
-    if (auto gtk = posix::TryCreateGtkHost()) return gtk;
-    return MakeConsoleOrNone();
-  }
-  if (setting == "console") return MakeConsoleOrNone();
-  return std::make_unique<posix::NoneHost>();
+  return common::CreateSystemDialogHost(setting);
 }
 
 namespace {

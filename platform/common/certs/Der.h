@@ -14,7 +14,7 @@
 #include "platform/Certificates.h"
 #include "platform/SystemErrors.h"
 
-namespace zyq::platform::posix::der {
+namespace zyq::platform::common::der {
 
 // Universal tags (with the constructed bit where DER requires it).
 inline constexpr uint8_t kBoolean = 0x01;
@@ -111,4 +111,4 @@ Bytes SmallIntegerElement(int64_t value);
 // The elements sorted by their encodings and wrapped as a SET (DER's SET OF rule).
 Bytes SetOf(std::vector<Bytes> elements, uint8_t tag = kSet);
 
-}  // namespace zyq::platform::posix::der
+}  // namespace zyq::platform::common::der

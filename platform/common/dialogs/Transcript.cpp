@@ -1,13 +1,8 @@
-#include "platform/posix/dialogs/Transcript.h"
+#include "platform/common/dialogs/Transcript.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 namespace {
 
 // Length of the valid UTF-8 sequence at s[pos], or 0 when the bytes there are not one.
@@ -120,20 +115,4 @@ std::string JsonLine::Text() const {
   return "{" + body_ + "}";
 }
 
-void AppendTranscript(const JsonLine& line) {
-  const char* path = std::getenv("ZYQSEC_UI_LOG");
-  if (path == nullptr || *path == '\0') return;
-  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return;
-  const std::string text = line.Text() + "\n";
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-}
-
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common

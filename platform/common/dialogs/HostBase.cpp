@@ -1,8 +1,8 @@
-#include "platform/posix/dialogs/HostBase.h"
+#include "platform/common/dialogs/HostBase.h"
 
-#include "platform/posix/dialogs/Transcript.h"
+#include "platform/common/dialogs/Transcript.h"
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 namespace {
 
 bool IsEditableBox(const DialogControl& control) {
@@ -155,4 +155,4 @@ PickerOutcome HostBase::RunPicker(const PickerRequest& request) {
   return outcome;
 }
 
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common

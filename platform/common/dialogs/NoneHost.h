@@ -4,9 +4,9 @@
 // key-access confirmation, which has only allow and refuse, is refused.
 #pragma once
 
-#include "platform/posix/dialogs/HostBase.h"
+#include "platform/common/dialogs/HostBase.h"
 
-namespace zyq::platform::posix {
+namespace zyq::platform::common {
 
 class NoneHost final : public HostBase {
  protected:
@@ -16,4 +16,4 @@ class NoneHost final : public HostBase {
   bool ShowKeyAccess(const KeyAccessPrompt&) override { return false; }
 };
 
-}  // namespace zyq::platform::posix
+}  // namespace zyq::platform::common
