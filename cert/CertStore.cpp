@@ -6,6 +6,7 @@
 #include "cert/CertificateWrapper.h"
 #include "cert/NameComponents.h"
 #include "cert/WidePassword.h"
+#include "engine/ResultCodes.h"
 #include "platform/Certificates.h"
 #include "platform/FileSystem.h"
 #include "platform/Pkcs12.h"
@@ -68,29 +69,29 @@ int32_t CertStore::OpenPersonal() {
   platform::CertStore store;
   if (platform::SysError error = platform::CertStore::OpenSystem(platform::kStoreMy, &store)) {
     lastError_ = error;
-    return store_result::kOpenPersonalStoreFailed;
+    return result::kOpenPersonalStoreFailed;
   }
   store_ = std::move(store);
-  return store_result::kSuccess;
+  return result::kSuccess;
 }
 
 int32_t CertStore::OpenMemory() {
   Close();
   store_ = platform::CertStore::OpenMemory();
-  return store_.isOpen() ? store_result::kSuccess : store_result::kOpenMemoryStoreFailed;
+  return store_.isOpen() ? result::kSuccess : result::kOpenMemoryStoreFailed;
 }
 
 int32_t CertStore::LoadPfx(std::string_view path, std::string_view password, int32_t flags) {
   Close();
-  if (path.empty()) return store_result::kBadParameter;
+  if (path.empty()) return result::kBadParameter;
   const WidePassword wide(password);
 
   std::string file;
   if (platform::SysError error = platform::CurrentFileSystem().ReadFile(path, &file)) {
     lastError_ = error;
-    return store_result::kPfxReadFailed;
+    return result::kPfxReadFailed;
   }
-  if (file.empty()) return store_result::kPfxReadFailed;
+  if (file.empty()) return result::kPfxReadFailed;
   const platform::ByteView blob(reinterpret_cast<const uint8_t*>(file.data()), file.size());
 
   if (!platform::IsPfxBlob(blob)) {
@@ -98,7 +99,7 @@ int32_t CertStore::LoadPfx(std::string_view path, std::string_view password, int
     platform::SysError why = 0;
     platform::VerifyPfxPassword(blob, std::nullopt, &why);
     lastError_ = why != 0 ? why : platform::kCryptEAsn1Badtag;
-    return store_result::kPkcs12FormatError;
+    return result::kPkcs12FormatError;
   }
   // An empty password also tries the absent one: PKCS#12 tells the two apart, users cannot.
   platform::PfxPassword chosen = wide.view();
@@ -106,12 +107,12 @@ int32_t CertStore::LoadPfx(std::string_view path, std::string_view password, int
   if (!platform::VerifyPfxPassword(blob, chosen, &error)) {
     if (!password.empty()) {
       lastError_ = error;
-      return store_result::kPkcs12WrongPassword;
+      return result::kPkcs12WrongPassword;
     }
     chosen = std::nullopt;
     if (!platform::VerifyPfxPassword(blob, chosen, &error)) {
       lastError_ = error;
-      return store_result::kPkcs12WrongPassword;
+      return result::kPkcs12WrongPassword;
     }
   }
 
@@ -121,10 +122,10 @@ int32_t CertStore::LoadPfx(std::string_view path, std::string_view password, int
   platform::CertStore imported;
   if (platform::SysError importError = platform::ImportPfx(blob, chosen, importFlags, &imported)) {
     lastError_ = importError;
-    return store_result::kPkcs12WrongPassword;
+    return result::kPkcs12WrongPassword;
   }
   store_ = std::move(imported);
-  return store_result::kSuccess;
+  return result::kSuccess;
 }
 
 void CertStore::Share(const platform::CertStore& store) {
@@ -145,7 +146,7 @@ std::optional<platform::KeyProvInfo> CertStore::GetKeyProvInfo(
 
 int32_t CertStore::FindCertificates(CertContexts* out, std::string_view filter, int32_t flags,
                                     int32_t keyUsage) {
-  if (!store_.isOpen() || out == nullptr) return store_result::kCertNotFound;
+  if (!store_.isOpen() || out == nullptr) return result::kCertNotFound;
 
   NameComponents filterComponents;
   if (!filter.empty()) SplitNameComponents(filter, &filterComponents);
@@ -156,12 +157,12 @@ int32_t CertStore::FindCertificates(CertContexts* out, std::string_view filter, 
   std::vector<platform::CertContext> all;
   if (platform::SysError error = store_.Enumerate(&all)) {
     lastError_ = error;
-    return store_result::kCertNotFound;
+    return result::kCertNotFound;
   }
 
   const platform::FileTime now = platform::CurrentFileTime();
   platform::FileTime best = 0;
-  int32_t result = store_result::kSuccess;
+  int32_t result = result::kSuccess;
   bool kept = false;
   for (const platform::CertContext& context : all) {
     const CertificateWrapper cert(context);
@@ -175,26 +176,26 @@ int32_t CertStore::FindCertificates(CertContexts* out, std::string_view filter, 
     }
     if (keyUsage > 0 &&
         (cert.GetKeyUsage() & static_cast<uint32_t>(keyUsage)) != static_cast<uint32_t>(keyUsage)) {
-      result = store_result::kKeyUsageMismatch;
+      result = result::kKeyUsageMismatch;
       continue;
     }
     const std::optional<platform::KeyProvInfo> link = GetKeyProvInfo(context);
     if (!link) {
-      result = store_result::kNoKeyLink;
+      result = result::kPersonalStoreDenied;
       continue;
     }
     if (!link->providerName.starts_with("Microsoft")) {
-      result = store_result::kProviderNotMicrosoft;
+      result = result::kKeyNotExportable;
       continue;
     }
     if (flags & kFindCheckValidity) {
       const int validity = TimeValidity(context.cert(), now);
       if (validity > 0) {
-        result = store_result::kCertExpired;
+        result = result::kCertExpired;
         continue;
       }
       if (validity < 0) {
-        result = store_result::kCertNotYetValid;
+        result = result::kCertNotYetValid;
         continue;
       }
     }
@@ -206,16 +207,16 @@ int32_t CertStore::FindCertificates(CertContexts* out, std::string_view filter, 
     }
     out->push_back(context);
     kept = true;
-    result = store_result::kSuccess;
+    result = result::kSuccess;
   }
 
   // Success means that this search kept a certificate (not that the array was non-empty to
   // begin with).
   if (kept) {
     lastError_ = 0;
-    return store_result::kSuccess;
+    return result::kSuccess;
   }
-  return result != store_result::kSuccess ? result : store_result::kCertNotFound;
+  return result != result::kSuccess ? result : result::kCertNotFound;
 }
 
 }  // namespace zyq

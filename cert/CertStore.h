@@ -1,7 +1,7 @@
 // CertStore: the owner of one open certificate store (the current user's personal store "MY", an
 // empty memory store, or the content of a PKCS#12 file) and the certificate search over it.
 //
-// Each operation returns 0 or a result code of the engine's table (cert/SearchFlags.h) and keeps
+// Each operation returns 0 or a result code of the engine's table (engine/ResultCodes.h) and keeps
 // the system error of the failed step in lastError(), for the engine to copy into its own
 // fields. A CertStore lives for one engine operation; destroying it closes the store.
 #pragma once

@@ -1,6 +1,5 @@
 // The flag bits of a certificate search (the dwFlags that the public operations pass on to
-// CertStore::FindCertificates), and the result codes that the store operations return: values
-// of the engine's result table.
+// CertStore::FindCertificates). The store operations return codes of engine/ResultCodes.h.
 #pragma once
 
 #include <cstdint>
@@ -24,21 +23,5 @@ inline constexpr int32_t kFindEarliestNotAfter = 0x80;
 // LoadPfx flag: import the keys user-protected (every use asks the user).
 inline constexpr int32_t kPfxUserProtected = 0x2;
 
-// Result codes of the store operations (the engine's table holds their messages).
-namespace store_result {
-inline constexpr int32_t kSuccess = 0;
-inline constexpr int32_t kBadParameter = 5005;
-inline constexpr int32_t kCertNotFound = 5010;
-inline constexpr int32_t kCertExpired = 5011;
-inline constexpr int32_t kCertNotYetValid = 5012;
-inline constexpr int32_t kKeyUsageMismatch = 5017;
-inline constexpr int32_t kOpenPersonalStoreFailed = 5201;
-inline constexpr int32_t kProviderNotMicrosoft = 5205;
-inline constexpr int32_t kNoKeyLink = 5206;
-inline constexpr int32_t kPkcs12FormatError = 5207;
-inline constexpr int32_t kPkcs12WrongPassword = 5208;
-inline constexpr int32_t kOpenMemoryStoreFailed = 5226;
-inline constexpr int32_t kPfxReadFailed = 5401;
-}  // namespace store_result
 
 }  // namespace zyq

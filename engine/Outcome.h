@@ -22,6 +22,13 @@ struct Outcome {
     return {code, systemError};
   }
   constexpr bool ok() const { return code == 0; }
+
+  // This outcome followed by a later step's: a failure of the later step wins, and keeps this
+  // outcome's system error when it brings none of its own.
+  constexpr Outcome Then(const Outcome& later) const {
+    if (later.ok()) return *this;
+    return {later.code, later.systemError != 0 ? later.systemError : systemError};
+  }
 };
 
 // A value with the outcome of making it. The value is there whatever the outcome: several

@@ -38,7 +38,7 @@ inline constexpr int32_t kSignFailed = 5061;
 inline constexpr int32_t kVerifyFailed = 5062;
 inline constexpr int32_t kEncryptFailed = 5063;
 inline constexpr int32_t kDecryptFailed = 5064;
-inline constexpr int32_t kKeyGenerationFailed = 5065;
+inline constexpr int32_t kKeyGenerationFailed = 5065;  // a key pair cannot be generated
 inline constexpr int32_t kDeleteCertFailed = 5066;
 inline constexpr int32_t kCancelled = 5070;
 inline constexpr int32_t kWrongPassword = 5071;
@@ -47,7 +47,9 @@ inline constexpr int32_t kOpenPersonalStoreFailed = 5201;
 inline constexpr int32_t kChainMissing = 5202;
 inline constexpr int32_t kCspUnavailable = 5203;
 inline constexpr int32_t kPrivateKeyMissing = 5204;
+// The key is not exportable; also a search candidate whose key is not a "Microsoft" provider's.
 inline constexpr int32_t kKeyNotExportable = 5205;
+// The personal store refused; also a search candidate without a linked private key.
 inline constexpr int32_t kPersonalStoreDenied = 5206;
 inline constexpr int32_t kPkcs12FormatError = 5207;
 inline constexpr int32_t kPkcs12WrongPassword = 5208;
@@ -58,7 +60,8 @@ inline constexpr int32_t kOpenOtherStoreFailed = 5223;
 inline constexpr int32_t kChainUntrusted = 5224;
 inline constexpr int32_t kOpenMemoryStoreFailed = 5226;
 inline constexpr int32_t kBadKeyLength = 5301;
-inline constexpr int32_t kKeyGenFailed = 5302;
+// The new key of a request, its container name, or a part of the request cannot be made.
+inline constexpr int32_t kRequestKeyFailed = 5302;
 inline constexpr int32_t kPfxCreateFailed = 5303;
 inline constexpr int32_t kRequestCreateFailed = 5304;
 inline constexpr int32_t kAsn1EncodeFailed = 5305;

@@ -1,17 +1,18 @@
 #include "engine/SecurityEngine.h"
 
+#include <array>
 #include <cstdio>
+#include <utility>
 
+#include "engine/Digests.h"
 #include "engine/ResultCodes.h"
 #include "engine/ResultMessages.h"
+#include "platform/HostInfo.h"
 
 namespace zyq {
 
-SecurityEngine::SecurityEngine() : osVersion_(platform::ReadOsVersion()) {}
-
-SecurityEngine::~SecurityEngine() {
-  // The signing cache's password is a SecretString and wipes itself; the returned certificate
-  // and the texts are released by their own destructors.
+SecurityEngine::SecurityEngine() {
+  shared_.osVersion = platform::ReadOsVersion();
 }
 
 SecurityEngine& SecurityEngine::ProcessEngine() {
@@ -21,12 +22,38 @@ SecurityEngine& SecurityEngine::ProcessEngine() {
   return engine;
 }
 
+int32_t SecurityEngine::Code(const Outcome& outcome, SystemErrorRule rule) {
+  resultCode_ = outcome.code;
+  if (rule == kReplace || outcome.systemError != 0) capiError_ = outcome.systemError;
+  return resultCode_;
+}
+
+Bstr SecurityEngine::Text(Result<std::string> result, SystemErrorRule rule) {
+  Code(result.outcome, rule);
+  return Bstr::FromAnsi(result.value);
+}
+
+int32_t SecurityEngine::Chosen(Result<pfx::ChosenCertificate> result) {
+  if (result.value) returned_.Replace(*result.value);
+  return Code(result.outcome, kReplace);
+}
+
+Bstr SecurityEngine::Signed(Result<sign::Signature> result) {
+  returned_.Replace(result.value.signer);
+  return Text(Result<std::string>(std::move(result.value.text), result.outcome), kReplace);
+}
+
+Bstr SecurityEngine::Field(ReturnedCertificate::Field field) {
+  resultCode_ = result::kSuccess;
+  return Bstr::FromAnsi(returned_.Read(field));
+}
+
 Bstr SecurityEngine::GetVersion() {
   resultCode_ = result::kSuccess;
   std::array<uint16_t, 4> version{};
   platform::SysError error = 0;
   if (!platform::ReadLibraryFileVersion(&version, &error)) {
-    Fail(result::kNotSupported, error);
+    resultCode_ = result::kNotSupported;
     capiError_ = error;
     return Bstr::FromAnsi("");
   }
@@ -47,9 +74,27 @@ Bstr SecurityEngine::GetCapiErrorMsg() const {
 }
 
 int32_t SecurityEngine::PresetPasswdLengthRange(int32_t min, int32_t max) {
-  minPasswordLength_ = min;
-  maxPasswordLength_ = max;
+  shared_.minPasswordLength = min;
+  shared_.maxPasswordLength = max;
   return 0;
+}
+
+Bstr SecurityEngine::Hash(Bstr strPlainText, int32_t dwFlags) {
+  return Text(HashText(strPlainText, dwFlags), kKeepUnlessSet);
+}
+
+Bstr SecurityEngine::HashFile(Bstr strFileName, int32_t dwFlags) {
+  return Text(HashFileContents(strFileName.ToAnsi(), dwFlags), kKeepUnlessSet);
+}
+
+int32_t SecurityEngine::ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr strOldPass,
+                                        Bstr strNewPass, int32_t dwFlags) {
+  // A file whose password changes can no longer be opened with the password the signing cache
+  // holds, so the next signature reads the registration record again.
+  signer_.ForgetCache();
+  return Code(registrations_.ChangePfxPasswd(std::move(strPfxPath), std::move(strPfxName),
+                                             std::move(strOldPass), std::move(strNewPass), dwFlags),
+              kReplace);
 }
 
 }  // namespace zyq

@@ -2,9 +2,10 @@
 // flags), the list of the installed RSA providers that a provider name must come from, and the
 // outcome (result code and system error) of the last operation on the record.
 //
-// The engine owns one record for its whole life. Each setter starts by clearing the outcome and
-// leaves a result code that the engine copies into its own fields; the enrollment operations
-// (CreatePkcs10Request, AcceptPkcs7Response) report through the same outcome.
+// An engine's enroll::Enrollment owns one record for the engine's whole life. Each setter starts
+// by clearing the outcome and leaves a result code that Enrollment hands to the engine; the
+// enrollment operations (CreatePkcs10Request, AcceptPkcs7Response) report through the same
+// outcome.
 #pragma once
 
 #include <cstdint>
@@ -38,11 +39,6 @@ class CspSettings {
   void SetOutcome(int32_t result, platform::SysError systemError) {
     result_ = result;
     systemError_ = systemError;
-  }
-  // Copies the outcome into an engine's result code and system error.
-  void ReportTo(int32_t* resultCode, platform::SysError* systemError) const {
-    *resultCode = result_;
-    *systemError = systemError_;
   }
 
   int32_t keyBits() const { return keyBits_; }

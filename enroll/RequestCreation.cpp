@@ -40,7 +40,7 @@ std::string CreatePkcs10Request(CspSettings& settings, std::string_view commonNa
 
   std::string container;
   if (SysError err = port.NewContainerName(&container); err != platform::kErrorSuccess) {
-    return fail(result::kKeyGenFailed, err);
+    return fail(result::kRequestKeyFailed, err);
   }
 
   std::unique_ptr<platform::KeyContext> context;
@@ -54,27 +54,27 @@ std::string CreatePkcs10Request(CspSettings& settings, std::string_view commonNa
   const auto keySpec = static_cast<uint32_t>(settings.keySpec());
   if (SysError err = context->GenerateKey(keySpec, GenKeyFlagsWord(settings));
       err != platform::kErrorSuccess) {
-    return fail(result::kKeyGenFailed, err);
+    return fail(result::kRequestKeyFailed, err);
   }
 
   // The subject carries the common name as the system would read the ANSI text back.
   platform::Bytes subject;
   if (SysError err = platform::EncodeCommonNameBmp(platform::AnsiToWide(commonName), &subject);
       err != platform::kErrorSuccess) {
-    return fail(result::kKeyGenFailed, err);
+    return fail(result::kRequestKeyFailed, err);
   }
 
   std::vector<uint8_t> publicKeyInfo;
   if (SysError err = context->ExportPublicKeyInfo(keySpec, &publicKeyInfo);
       err != platform::kErrorSuccess) {
-    return fail(result::kKeyGenFailed, err);
+    return fail(result::kRequestKeyFailed, err);
   }
 
   platform::Bytes request;
   if (SysError err = platform::EncodeCertificateRequest(
           subject, publicKeyInfo, platform::ContainerSigner(*context, keySpec), &request);
       err != platform::kErrorSuccess) {
-    return fail(result::kKeyGenFailed, err);
+    return fail(result::kRequestKeyFailed, err);
   }
 
   ByteBuffer text;

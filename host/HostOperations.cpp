@@ -1,16 +1,15 @@
-// The host operations of SecurityEngine: adapter addresses, the default certificate folder, the
-// Windows version's name, the current user's registry values and the folder picker.
+#include "host/HostOperations.h"
+
 #include <cstdio>
 #include <cstring>
 
 #include "engine/ResultCodes.h"
-#include "engine/SecurityEngine.h"
 #include "host/HostFacts.h"
 #include "host/RegistryName.h"
 #include "platform/Registry.h"
 #include "ui/Pickers.h"
 
-namespace zyq {
+namespace zyq::host {
 namespace {
 
 // What RegQueryValueExA is given to read a value into: a 255-byte text buffer, a 4-byte number.
@@ -38,90 +37,76 @@ int32_t WriteCurrentUserValue(const Bstr& strName, uint32_t type, std::string_vi
 
 }  // namespace
 
-Bstr SecurityEngine::GetMacAddress() {
-  BeginOperation(false);
+Result<std::string> HostOperations::GetMacAddress() const {
   std::vector<platform::NetworkAdapter> adapters;
   std::string text;
   int32_t code = result::kGeneralError;
   if (platform::ListNetworkAdapters(&adapters) == platform::kErrorSuccess) {
     code = FormatAdapterAddresses(adapters, &text);
   }
-  if (code != result::kSuccess) {
-    Fail(code);
-    return Bstr::FromAnsi("");
-  }
-  return Bstr::FromAnsi(text);
+  if (code != result::kSuccess) return Outcome::Failure(code);
+  return text;
 }
 
-Bstr SecurityEngine::GetDefaultCertPath() {
-  return Bstr::FromAnsi(BuildDefaultCertPath(osVersion_));
+std::string HostOperations::GetDefaultCertPath() const {
+  return BuildDefaultCertPath(shared_.osVersion);
 }
 
-Bstr SecurityEngine::GetWindowsSystemName() {
+std::string HostOperations::GetWindowsSystemName() const {
   // A fresh reading of the version, as the system would give it now.
-  return Bstr::FromAnsi(WindowsSystemName(platform::ReadOsVersion()));
+  return WindowsSystemName(platform::ReadOsVersion());
 }
 
-Bstr SecurityEngine::RegReadHKCU(Bstr strName) {
-  BeginOperation(false);
+Result<std::string> HostOperations::RegReadHKCU(const Bstr& strName) const {
   std::string keyPath, valueName;
   if (!SplitRegistryName(strName.ToAnsi(), &keyPath, &valueName)) {
-    Fail(result::kBadParameter);
-    return Bstr::FromAnsi("");
+    return Outcome::Failure(result::kBadParameter);
   }
   platform::Registry& registry = platform::CurrentRegistry();
   platform::RegistryKey key;
   if (registry.OpenKey(kCurrentUser, keyPath, &key) != platform::kErrorSuccess) {
-    Fail(result::kAccessDenied);
-    return Bstr::FromAnsi("");
+    return Outcome::Failure(result::kAccessDenied);
   }
   // A value that is missing, too long for its buffer, or of another type reads as "" with 0.
   uint32_t type = platform::kRegNone;
   if (registry.QueryValueInfo(key, valueName, &type, nullptr) != platform::kErrorSuccess) {
-    return Bstr::FromAnsi("");
+    return std::string();
   }
   platform::RegistryValue value;
   if (type == platform::kRegSz) {
     if (registry.QueryValue(key, valueName, kTextBufferSize, &value) != platform::kErrorSuccess) {
-      return Bstr::FromAnsi("");
+      return std::string();
     }
     const size_t nul = value.data.find('\0');
-    return Bstr::FromAnsi(std::string_view(value.data).substr(0, nul));
+    return value.data.substr(0, nul);
   }
   if (type == platform::kRegDword) {
     if (registry.QueryValue(key, valueName, kDwordSize, &value) != platform::kErrorSuccess) {
-      return Bstr::FromAnsi("");
+      return std::string();
     }
     int32_t number = 0;  // a shorter value leaves the rest of the number zero
     std::memcpy(&number, value.data.data(), value.data.size());
     char text[16];
     std::snprintf(text, sizeof text, "%d", number);
-    return Bstr::FromAnsi(text);
+    return std::string(text);
   }
-  return Bstr::FromAnsi("");
+  return std::string();
 }
 
-int32_t SecurityEngine::RegWriteHKCUInt(Bstr strName, int32_t dw) {
-  BeginOperation(false);
+Outcome HostOperations::RegWriteHKCUInt(const Bstr& strName, int32_t dw) {
   char bytes[4];
   std::memcpy(bytes, &dw, sizeof bytes);  // REG_DWORD is little-endian, as this machine
-  const int32_t code =
-      WriteCurrentUserValue(strName, platform::kRegDword, std::string_view(bytes, sizeof bytes));
-  if (code != result::kSuccess) Fail(code);
-  return resultCode_;
+  return {
+      WriteCurrentUserValue(strName, platform::kRegDword, std::string_view(bytes, sizeof bytes))};
 }
 
-int32_t SecurityEngine::RegWriteHKCUStr(Bstr strName, Bstr str) {
-  BeginOperation(false);
+Outcome HostOperations::RegWriteHKCUStr(const Bstr& strName, const Bstr& str) {
   // The text's bytes without a terminating NUL.
-  const int32_t code = WriteCurrentUserValue(strName, platform::kRegSz, str.ToAnsi());
-  if (code != result::kSuccess) Fail(code);
-  return resultCode_;
+  return {WriteCurrentUserValue(strName, platform::kRegSz, str.ToAnsi())};
 }
 
-Bstr SecurityEngine::SelectLocalFolder(Bstr initPath, Bstr title) {
-  // Reports nothing: the chosen folder, or "" when the user cancelled.
-  return Bstr::FromAnsi(ui::PromptLocalFolder(initPath.ToAnsi(), title.ToAnsi()));
+std::string HostOperations::SelectLocalFolder(const Bstr& initPath, const Bstr& title) {
+  return ui::PromptLocalFolder(initPath.ToAnsi(), title.ToAnsi());
 }
 
-}  // namespace zyq
+}  // namespace zyq::host

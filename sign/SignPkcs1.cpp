@@ -7,13 +7,13 @@
 #include "codec/Md5Digest.h"
 #include "codec/Sha1Digest.h"
 #include "engine/ResultCodes.h"
-#include "engine/SecurityEngine.h"
 #include "pfx/RegistrationRecord.h"
 #include "platform/CryptoKeys.h"
 #include "sign/SignedText.h"
+#include "sign/Signer.h"
 #include "sign/SigningResolution.h"
 
-namespace zyq {
+namespace zyq::sign {
 namespace {
 
 // Output in Base64 instead of hex.
@@ -50,57 +50,53 @@ SignedDigest DigestFor(const std::string& bytes, int32_t flags) {
 
 }  // namespace
 
-Bstr SecurityEngine::SignPkcs1(Bstr strID, Bstr strContent, int32_t dwFlags, int32_t dwKeyUsage) {
-  BeginOperation(true);
-  returnedCertificate_.Release();
+Result<Signature> Signer::SignPkcs1(const Bstr& strID, const Bstr& strContent, int32_t dwFlags,
+                                    int32_t dwKeyUsage) {
   const std::string id = NormalizeUserId(strID.View());
-  if (id.empty() || strContent.Empty()) {
-    Fail(result::kBadParameter);
-    return Bstr::FromAnsi("");
-  }
+  if (id.empty() || strContent.Empty()) return Outcome::Failure(result::kBadParameter);
 
-  SigningCertificate signer;
-  if (!ResolveSigningCertificate(id, dwKeyUsage, &signer)) return Bstr::FromAnsi("");
+  const Resolution resolved = Resolve(id, dwKeyUsage);
+  if (!resolved.signer) return resolved.outcome;
+  SigningCertificate& signer = *resolved.signer;
+  // Failures from here on keep the cache: the file and password were right.
+  const auto failed = [&](platform::SysError error) {
+    return resolved.outcome.Then(Outcome::Failure(result::kSignFailed, error));
+  };
 
   std::unique_ptr<platform::KeyContext> key;
   uint32_t acquiredSpec = 0;
   if (platform::SysError error =
           platform::AcquireCertificatePrivateKey(signer.certificate, &key, &acquiredSpec)) {
-    Fail(result::kSignFailed, error);
-    return Bstr::FromAnsi("");
+    return failed(error);
   }
   // The key spec of the certificate's key link decides which key of the container signs.
   const std::optional<platform::KeyProvInfo> link = signer.store.GetKeyProvInfo(signer.certificate);
-  if (!link) {
-    Fail(result::kSignFailed, signer.store.lastError());
-    return Bstr::FromAnsi("");
-  }
+  if (!link) return failed(signer.store.lastError());
 
   const SignedDigest digest =
       DigestFor(SignedTextBytes(strContent, (dwFlags & kSignAnsiText) != 0), dwFlags);
-  std::vector<unsigned char> signature;
+  std::vector<unsigned char> value;
   if (platform::SysError error =
-          key->SignHash(link->keySpec, digest.algorithm, digest.value, 0, &signature)) {
-    Fail(result::kSignFailed, error);
-    return Bstr::FromAnsi("");
+          key->SignHash(link->keySpec, digest.algorithm, digest.value, 0, &value)) {
+    return failed(error);
   }
 
-  const platform::Bytes& der = signer.certificate.encoded();
-  returnedCertificate_.Append(der.data(), static_cast<int>(der.size()));
-
+  Signature signature;
+  signature.signer = signer.certificate.encoded();
   // The key gives the signature least significant byte first; the text shows it the other way.
   ByteBuffer bigEndian;
-  bigEndian.AssignReversed(signature.data(), static_cast<int>(signature.size()));
+  bigEndian.AssignReversed(value.data(), static_cast<int>(value.size()));
   ByteBuffer text;
   if (dwFlags & kPkcs1Base64) {
     text.EncodeBase64(bigEndian.data(), bigEndian.length());
   } else {
     text.EncodeHex(bigEndian.data(), bigEndian.length());
   }
+  signature.text = std::string(text.view());
   // A successful signature confirms the cache for this user, also when registering the file
-  // failed (that failure stays in the result code).
-  if (signingUserId_ != id) signingUserId_ = id;
-  return Bstr::FromAnsi(text.view());
+  // failed (that failure stays in the outcome).
+  cache_.userId = id;
+  return {std::move(signature), resolved.outcome};
 }
 
-}  // namespace zyq
+}  // namespace zyq::sign

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "engine/ResultCodes.h"
-#include "engine/SecurityEngine.h"
 #include "host/HostFacts.h"
 #include "pfx/RegistrationRecord.h"
 #include "platform/CryptoKeys.h"
@@ -12,7 +11,7 @@
 #include "platform/Secret.h"
 #include "ui/CertFileLaunchers.h"
 
-namespace zyq {
+namespace zyq::sign {
 namespace {
 
 // Whether every key that the store's certificates link to is still the one the import left:
@@ -70,116 +69,109 @@ int32_t OpenSigningFile(const std::string& path, const SecretString& password,
   return 0;
 }
 
-}  // namespace
-
-void SecurityEngine::ForgetSigningCache() {
-  signingUserId_.clear();
-  signingRegisterMode_ = -1;
-  signingFolder_.clear();
-  signingFileName_.clear();
-  signingPassword_.Clear();
-  signingLoaded_.reset();
-}
-
-bool SecurityEngine::ResolveSigningCertificate(const std::string& id, int32_t dwKeyUsage,
-                                               SigningCertificate* out) {
-  if (id.empty()) {
-    Fail(result::kBadParameter);
-    return false;
-  }
+// What the resolution does before it loads the file: the cache as it stands then, whether the
+// user must be asked for the file and password, and whether the file is registered afterwards.
+struct SigningPlan {
+  SigningCache cache;
   bool ask = false;
   bool registerFile = false;
-  if (id == signingUserId_) {
-    // The same user as the last signature: the cache holds the file, password and mode.
-    ask = signingRegisterMode_ <= 1;
-  } else {
-    // Another user: forget the previous one before reading this user's record.
-    ForgetSigningCache();
-    RegistrationRecord record;
-    if (ReadRegistrationRecord(id, &record) != result::kSuccess) {
-      // No record: the user chooses the file, which is then registered silently.
-      signingFileName_ = RegisteredFileName(id);
-      signingRegisterMode_ = kRegisterModeSilent;
-      ask = true;
-      registerFile = true;
-    } else {
-      signingRegisterMode_ = record.mode;
-      const bool silent = record.mode == kRegisterModeSilent;
-      SecretString password;
-      if (!platform::CurrentFileSystem().Exists(record.path)) {
-        ask = true;
-        registerFile = true;
-      } else if (!DecryptRecordPassword(id, record.password, &password)) {
-        if (silent) {
-          ForgetSigningCache();
-          Fail(result::kPkcs12WrongPassword);
-          return false;
-        }
-        ask = true;
-        registerFile = true;
-      } else {
-        CertStore check;
-        if (int32_t code = OpenSigningFile(record.path, password, &signingLoaded_, &check)) {
-          if (silent) {
-            ForgetSigningCache();
-            Fail(code, check.lastError());
-            return false;
-          }
-          ask = true;
-          registerFile = true;
-        } else {
-          platform::PathParts parts = platform::SplitPath(record.path);
-          signingFolder_ = std::move(parts.folder);
-          signingFileName_ = std::move(parts.name);
-          signingPassword_ = std::move(password);
-          signingUserId_ = id;
-          ask = !silent;
-        }
-      }
-    }
-  }
+};
 
-  if (ask) {
-    // A file in the default certificate folder can only be confirmed with its password; any
-    // other (or none) can be browsed for.
-    std::string folder = signingFolder_;
-    std::string fileName = signingFileName_;
-    SecretString password = signingPassword_;
-    if (int32_t code = ui::PromptSignInfo(folder, fileName, password, minPasswordLength_,
-                                          maxPasswordLength_, BuildDefaultCertPath(osVersion_))) {
-      ForgetSigningCache();
-      Fail(code);
-      return false;
-    }
-    signingFolder_ = std::move(folder);
-    signingFileName_ = std::move(fileName);
-    signingPassword_ = std::move(password);
-  }
-
-  const std::string path = platform::JoinPath(signingFolder_, signingFileName_);
-  if (int32_t code = OpenSigningFile(path, signingPassword_, &signingLoaded_, &out->store)) {
-    ForgetSigningCache();
-    Fail(code, out->store.lastError());
-    return false;
-  }
-  CertContexts found;
-  const int32_t searchCode =
-      out->store.FindCertificates(&found, "CN=" + id, kSigningSearchFlags, dwKeyUsage);
-  resultCode_ = searchCode;
-  capiError_ = out->store.lastError();
-  if (found.empty()) {
-    ForgetSigningCache();
-    if (searchCode == result::kSuccess || searchCode == result::kCertNotFound) {
-      resultCode_ = result::kCertSubjectMismatch;
-    }
-    return false;
-  }
-  if (registerFile) {
-    // The registration's outcome becomes the result code; the certificate is used either way.
-    RegisterFromSigning(signingFolder_, signingFileName_, signingPassword_, signingRegisterMode_);
-  }
-  out->certificate = found.front();
-  return true;
+// The same user as the last signature: the cache holds the file, password and mode.
+SigningPlan PlanForCachedUser(const SigningCache& cache) {
+  SigningPlan plan;
+  plan.cache = cache;
+  plan.ask = cache.registerMode <= 1;
+  return plan;
 }
 
-}  // namespace zyq
+// Another user: the previous one is forgotten and this user's record decides. A silent record
+// (mode 3) whose password or file fails cannot ask, so it fails; any other broken record lets
+// the user choose the file, which is then registered.
+Result<SigningPlan> PlanForNewUser(const std::string& id) {
+  SigningPlan plan;
+  SigningCache& cache = plan.cache;
+  RegistrationRecord record;
+  if (ReadRegistrationRecord(id, &record) != result::kSuccess) {
+    // No record: the user chooses the file, which is then registered silently.
+    cache.fileName = RegisteredFileName(id);
+    cache.registerMode = kRegisterModeSilent;
+    plan.ask = plan.registerFile = true;
+    return plan;
+  }
+  cache.registerMode = record.mode;
+  const bool silent = record.mode == kRegisterModeSilent;
+  plan.ask = plan.registerFile = true;
+  if (!platform::CurrentFileSystem().Exists(record.path)) return plan;
+  SecretString password;
+  if (!DecryptRecordPassword(id, record.password, &password)) {
+    if (silent) return Outcome::Failure(result::kPkcs12WrongPassword);
+    return plan;
+  }
+  CertStore check;
+  if (int32_t code = OpenSigningFile(record.path, password, &cache.loaded, &check)) {
+    if (silent) return Outcome::Failure(code, check.lastError());
+    return plan;
+  }
+  platform::PathParts parts = platform::SplitPath(record.path);
+  cache.folder = std::move(parts.folder);
+  cache.fileName = std::move(parts.name);
+  cache.password = std::move(password);
+  cache.userId = id;
+  plan.ask = !silent;
+  plan.registerFile = false;
+  return plan;
+}
+
+// A failed resolution: the cache is emptied.
+Resolution Failed(Outcome outcome) {
+  Resolution failed;
+  failed.outcome = outcome;
+  return failed;
+}
+
+}  // namespace
+
+Resolution ResolveSigningCertificate(const std::string& id, int32_t dwKeyUsage,
+                                     const SigningCache& cache, const EngineShared& shared,
+                                     pfx::Registrations& registrations) {
+  Result<SigningPlan> planned =
+      id == cache.userId ? Result<SigningPlan>(PlanForCachedUser(cache)) : PlanForNewUser(id);
+  if (!planned.ok()) return Failed(planned.outcome);
+  SigningCache& next = planned.value.cache;
+
+  if (planned.value.ask) {
+    // A file in the default certificate folder can only be confirmed with its password; any
+    // other (or none) can be browsed for.
+    if (int32_t code =
+            ui::PromptSignInfo(next.folder, next.fileName, next.password, shared.minPasswordLength,
+                               shared.maxPasswordLength, BuildDefaultCertPath(shared.osVersion))) {
+      return Failed(Outcome::Failure(code));
+    }
+  }
+
+  auto signer = std::make_unique<SigningCertificate>();
+  const std::string path = platform::JoinPath(next.folder, next.fileName);
+  if (int32_t code = OpenSigningFile(path, next.password, &next.loaded, &signer->store)) {
+    return Failed(Outcome::Failure(code, signer->store.lastError()));
+  }
+  CertContexts found;
+  Outcome outcome{
+      signer->store.FindCertificates(&found, "CN=" + id, kSigningSearchFlags, dwKeyUsage),
+      signer->store.lastError()};
+  if (found.empty()) {
+    if (outcome.code == result::kSuccess || outcome.code == result::kCertNotFound) {
+      outcome.code = result::kCertSubjectMismatch;
+    }
+    return Failed(outcome);
+  }
+  if (planned.value.registerFile) {
+    // The registration's outcome becomes the signature's; the certificate is used either way.
+    outcome = registrations.RegisterFromSigning(next.folder, next.fileName, next.password,
+                                                next.registerMode);
+  }
+  signer->certificate = found.front();
+  return Resolution{std::move(next), std::move(signer), outcome};
+}
+
+}  // namespace zyq::sign

@@ -1,26 +1,22 @@
-// What the signing resolution hands to a signer: the loaded PKCS#12 file of the user and the
-// certificate of that file to sign with. The store stays open while the signer works, since the
-// certificate's private key was imported from it.
-//
-// The resolution itself is SecurityEngine::ResolveSigningCertificate (SigningResolution.cpp): it
-// decides from the user's registration record and the engine's signing cache whether the user
+// The signing resolution: which PKCS#12 file, password and certificate a signature for a user ID
+// uses. It decides from the signing cache and the user's registration record whether the user
 // must be asked for the file and its password, loads the file, picks the most recently issued
 // certificate whose subject common name contains the user ID, and registers the file when the
 // user had to choose it.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "cert/CertStore.h"
+#include "engine/EngineShared.h"
+#include "engine/Outcome.h"
+#include "pfx/Registrations.h"
 #include "platform/CertStores.h"
 #include "platform/Secret.h"
 
-namespace zyq {
-
-struct SigningCertificate {
-  CertStore store;
-  platform::CertContext certificate;
-};
+namespace zyq::sign {
 
 // A signing file as a signature opened it: the file's bytes, the password, and the store that
 // LoadPfx made of them (the certificates, linked to the keys the import placed in containers).
@@ -34,8 +30,45 @@ struct LoadedSigningFile {
   platform::CertStore store;
 };
 
+// The signing cache of an engine: the user whose file, password and register mode the next
+// signature may use without reading the record again. userId is set once the user's file is
+// known to open; an empty cache has no user.
+struct SigningCache {
+  std::string userId;
+  int32_t registerMode = -1;
+  std::string folder;
+  std::string fileName;
+  SecretString password;
+  // The signing file as the last signature opened it.
+  std::shared_ptr<LoadedSigningFile> loaded;
+};
+
+// The certificate to sign with, and the loaded file it came from. The store stays open while
+// the signer works, since the certificate's private key was imported from it.
+struct SigningCertificate {
+  CertStore store;
+  platform::CertContext certificate;
+};
+
+// What a resolution gives: the cache to keep, the certificate (null when there is none to sign
+// with), and the outcome. The outcome may be a failure beside a certificate: registering the
+// chosen file failed, and the certificate is used all the same.
+struct Resolution {
+  SigningCache cache;
+  std::unique_ptr<SigningCertificate> signer;
+  Outcome outcome;
+};
+
 // The filter and search flags of the resolution's certificate search: the subject common name
 // contains the user ID, and only the most recently issued match is kept.
 inline constexpr int32_t kSigningSearchFlags = 0xA;  // kFindKeepBest | kFindContains
 
-}  // namespace zyq
+// Resolves the signing certificate of a user ID (normalised, not empty) from the cache that the
+// last signature left. Every failure gives an empty cache. The user is asked through the sign
+// dialog (with the shared password bounds) when the cache or the record calls for it; a file
+// the user had to choose is registered through registrations.
+Resolution ResolveSigningCertificate(const std::string& id, int32_t dwKeyUsage,
+                                     const SigningCache& cache, const EngineShared& shared,
+                                     pfx::Registrations& registrations);
+
+}  // namespace zyq::sign

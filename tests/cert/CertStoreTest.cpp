@@ -21,18 +21,18 @@ constexpr int64_t kYear2020 = 1577836800;
 constexpr int64_t kYear2090 = 3786912000;
 constexpr int64_t kYear2100 = 4102444800;
 
-static_assert(store_result::kCertNotFound == result::kCertNotFound);
-static_assert(store_result::kCertExpired == result::kCertExpired);
-static_assert(store_result::kCertNotYetValid == result::kCertNotYetValid);
-static_assert(store_result::kKeyUsageMismatch == result::kKeyUsageMismatch);
-static_assert(store_result::kOpenPersonalStoreFailed == result::kOpenPersonalStoreFailed);
-static_assert(store_result::kProviderNotMicrosoft == result::kKeyNotExportable);
-static_assert(store_result::kNoKeyLink == result::kPersonalStoreDenied);
-static_assert(store_result::kPkcs12FormatError == result::kPkcs12FormatError);
-static_assert(store_result::kPkcs12WrongPassword == result::kPkcs12WrongPassword);
-static_assert(store_result::kOpenMemoryStoreFailed == result::kOpenMemoryStoreFailed);
-static_assert(store_result::kPfxReadFailed == result::kPfxReadFailed);
-static_assert(store_result::kBadParameter == result::kBadParameter);
+static_assert(result::kCertNotFound == result::kCertNotFound);
+static_assert(result::kCertExpired == result::kCertExpired);
+static_assert(result::kCertNotYetValid == result::kCertNotYetValid);
+static_assert(result::kKeyUsageMismatch == result::kKeyUsageMismatch);
+static_assert(result::kOpenPersonalStoreFailed == result::kOpenPersonalStoreFailed);
+static_assert(result::kKeyNotExportable == result::kKeyNotExportable);
+static_assert(result::kPersonalStoreDenied == result::kPersonalStoreDenied);
+static_assert(result::kPkcs12FormatError == result::kPkcs12FormatError);
+static_assert(result::kPkcs12WrongPassword == result::kPkcs12WrongPassword);
+static_assert(result::kOpenMemoryStoreFailed == result::kOpenMemoryStoreFailed);
+static_assert(result::kPfxReadFailed == result::kPfxReadFailed);
+static_assert(result::kBadParameter == result::kBadParameter);
 
 KeyProvInfo MicrosoftLink(const std::string& container) {
   return KeyProvInfo{container, "Microsoft Enhanced Cryptographic Provider v1.0", 1, 0, 1};

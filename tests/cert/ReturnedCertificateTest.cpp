@@ -1,26 +1,12 @@
-// The engine's returned-certificate accessors.
+// The returned certificate and the engine's accessors of it.
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include "engine/ReturnedCertificate.h"
 #include "engine/SecurityEngine.h"
 #include "tests/cert/CertTestSupport.h"
 
 namespace zyq {
-
-// Reaches the engine's fields that only certificate operations write.
-class SecurityEngineTestPeer {
- public:
-  static void SetReturned(SecurityEngine& engine, const test::Bytes& bytes) {
-    engine.returnedCertificate_.Release();
-    if (!bytes.empty()) {
-      ASSERT_TRUE(engine.returnedCertificate_.Append(bytes.data(), static_cast<int>(bytes.size())));
-    }
-  }
-  static void SetResult(SecurityEngine& engine, int32_t code, uint32_t capi) {
-    engine.resultCode_ = code;
-    engine.capiError_ = capi;
-  }
-};
 
 namespace {
 
@@ -37,6 +23,24 @@ std::u16string Base64(const Bytes& bytes) {
 struct Texts {
   std::u16string subject, cn, issuer, serial, finger, notBefore, notAfter;
 };
+
+using F = ReturnedCertificate::Field;
+
+Texts ReadAll(const ReturnedCertificate& returned) {
+  const auto read = [&](F field) {
+    const std::string ansi = returned.Read(field);
+    return Bstr::FromAnsi(ansi).View();
+  };
+  Texts t;
+  t.subject = read(F::kSubject);
+  t.cn = read(F::kSubjectCN);
+  t.issuer = read(F::kIssuer);
+  t.serial = read(F::kSerial);
+  t.finger = read(F::kThumbprint);
+  t.notBefore = read(F::kNotBefore);
+  t.notAfter = read(F::kNotAfter);
+  return t;
+}
 
 Texts ReadAll(SecurityEngine& engine) {
   Texts t;
@@ -78,17 +82,12 @@ TEST(ReturnedCertificateTest, FieldsOfTheReturnedCertificate) {
       .Serial({0x00, 0x9F, 0x01})
       .Validity(1262401445, 4102444800);
   const Bytes der = test::Make(spec);
-  SecurityEngine engine;
-  SecurityEngineTestPeer::SetReturned(engine, der);
+  ReturnedCertificate returned;
+  returned.Replace(der);
+  EXPECT_EQ(Bstr::FromAnsi(returned.Base64()).View(), Base64(der));
+  EXPECT_EQ(Bstr::FromAnsi(returned.Read(F::kSubject)).View(), u"C=TW, CN=\u738B");
 
-  SecurityEngineTestPeer::SetResult(engine, 5010, 5);
-  EXPECT_EQ(engine.GetRtnCert().View(), Base64(der));
-  EXPECT_EQ(engine.GetErrorCode(), 5010);  // GetRtnCert reports nothing
-  EXPECT_EQ(engine.GetCertSubject().View(), u"C=TW, CN=\u738B");
-  EXPECT_EQ(engine.GetErrorCode(), 0);
-  EXPECT_EQ(engine.GetCapiErrorCode(), 5);  // the system error is not the accessors' business
-
-  const Texts t = ReadAll(engine);
+  const Texts t = ReadAll(returned);
   EXPECT_EQ(t.cn, u"\u738B");
   EXPECT_EQ(t.issuer, u"CN=Broker CA");
   EXPECT_EQ(t.serial, u"009F01");
@@ -96,20 +95,34 @@ TEST(ReturnedCertificateTest, FieldsOfTheReturnedCertificate) {
   EXPECT_EQ(t.notBefore, u"20100102110405");
   EXPECT_EQ(t.notAfter, u"21000101080000");
 
-  // Each accessor sets the result code to 0.
-  SecurityEngineTestPeer::SetResult(engine, 5208, 0);
-  engine.GetCertNotAfter();
-  EXPECT_EQ(engine.GetErrorCode(), 0);
+  returned.Replace({});
+  EXPECT_EQ(returned.Base64(), "");
+  ExpectEmpty(ReadAll(returned));
+}
+
+TEST(ReturnedCertificateTest, AccessorsResetTheResultCodeButGetRtnCert) {
+  SecurityEngine engine;
+  engine.Hash(Bstr::FromAnsi(""), 0);
+  ASSERT_EQ(engine.GetErrorCode(), 5005);
+  engine.GetRtnCert();
+  EXPECT_EQ(engine.GetErrorCode(), 5005);  // GetRtnCert reports nothing
+  for (Bstr (SecurityEngine::*accessor)() :
+       {&SecurityEngine::GetCertSubject, &SecurityEngine::GetCertSubjectCN,
+        &SecurityEngine::GetCertIssuer, &SecurityEngine::GetCertSerial,
+        &SecurityEngine::GetCertFinger, &SecurityEngine::GetCertNotBefore,
+        &SecurityEngine::GetCertNotAfter}) {
+    engine.Hash(Bstr::FromAnsi(""), 0);
+    (engine.*accessor)();
+    EXPECT_EQ(engine.GetErrorCode(), 0);
+  }
 }
 
 TEST(ReturnedCertificateTest, BytesThatAreNotACertificate) {
-  SecurityEngine engine;
+  ReturnedCertificate returned;
   const Bytes junk = {0x30, 0x82, 0x01, 0x00, 0xDE, 0xAD, 0xBE, 0xEF};
-  SecurityEngineTestPeer::SetReturned(engine, junk);
-  SecurityEngineTestPeer::SetResult(engine, 5001, 0);
-  EXPECT_EQ(engine.GetRtnCert().View(), Base64(junk));
-  ExpectEmpty(ReadAll(engine));
-  EXPECT_EQ(engine.GetErrorCode(), 0);
+  returned.Replace(junk);
+  EXPECT_EQ(Bstr::FromAnsi(returned.Base64()).View(), Base64(junk));
+  ExpectEmpty(ReadAll(returned));
 }
 
 TEST(ReturnedCertificateTest, SeveralCertificatesReadAsTheFirst) {
@@ -117,11 +130,11 @@ TEST(ReturnedCertificateTest, SeveralCertificatesReadAsTheFirst) {
   const Bytes second = test::Make(test::WithCn("second").Serial({0x02}));
   Bytes both = first;
   both.insert(both.end(), second.begin(), second.end());
-  SecurityEngine engine;
-  SecurityEngineTestPeer::SetReturned(engine, both);
-  EXPECT_EQ(engine.GetRtnCert().View(), Base64(both));
-  EXPECT_EQ(engine.GetCertSubjectCN().View(), u"first");
-  EXPECT_EQ(engine.GetCertSerial().View(), u"01");
+  ReturnedCertificate returned;
+  returned.Replace(both);
+  EXPECT_EQ(Bstr::FromAnsi(returned.Base64()).View(), Base64(both));
+  EXPECT_EQ(returned.Read(F::kSubjectCN), "first");
+  EXPECT_EQ(returned.Read(F::kSerial), "01");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The digest operations of SecurityEngine: Hash of a text and HashFile of a file's bytes, each
-// as upper-case hex with the engine's own MD5, SHA-1, SHA-256 or SHA-512.
+#include "engine/Digests.h"
+
 #include <bit>
 #include <cstdint>
 
@@ -9,7 +9,6 @@
 #include "codec/Sha256Digest.h"
 #include "codec/Sha512Digest.h"
 #include "engine/ResultCodes.h"
-#include "engine/SecurityEngine.h"
 #include "platform/FileSystem.h"
 #include "ui/DialogResults.h"
 #include "ui/Pickers.h"
@@ -82,12 +81,8 @@ FileDigestOutcome FileToHex(int32_t dwFlags, const std::string& path, ByteBuffer
 
 }  // namespace
 
-Bstr SecurityEngine::Hash(Bstr strPlainText, int32_t dwFlags) {
-  BeginOperation(false);
-  if (strPlainText.Empty()) {
-    Fail(result::kBadParameter);
-    return Bstr::FromAnsi("");
-  }
+Result<std::string> HashText(const Bstr& strPlainText, int32_t dwFlags) {
+  if (strPlainText.Empty()) return Outcome::Failure(result::kBadParameter);
   ByteBuffer hex;
   bool encoded;
   if ((dwFlags & kHashAnsiText) != 0) {
@@ -99,41 +94,30 @@ Bstr SecurityEngine::Hash(Bstr strPlainText, int32_t dwFlags) {
     const std::u16string_view units = strPlainText.View();
     encoded = HashToHex(dwFlags, units.data(), units.size() * sizeof(char16_t), &hex);
   }
-  if (!encoded) {
-    Fail(result::kAllocationError);
-    return Bstr::FromAnsi("");
-  }
-  return Bstr::FromAnsi(hex.view());
+  if (!encoded) return Outcome::Failure(result::kAllocationError);
+  return std::string(hex.view());
 }
 
-Bstr SecurityEngine::HashFile(Bstr strFileName, int32_t dwFlags) {
-  BeginOperation(false);
-  std::string path = strFileName.ToAnsi();
+Result<std::string> HashFileContents(std::string path, int32_t dwFlags) {
   if (path.empty()) {
     // 5070 when the user cancelled the picker, 5002 when it could not be created.
     if (const int code = ui::PromptFileToHash(path); code != ui::kDialogOk) {
-      Fail(code);
-      return Bstr::FromAnsi("");
+      return Outcome::Failure(code);
     }
   }
-  if (!platform::CurrentFileSystem().Exists(path)) {
-    Fail(result::kFileNotFound);
-    return Bstr::FromAnsi("");
-  }
+  if (!platform::CurrentFileSystem().Exists(path)) return Outcome::Failure(result::kFileNotFound);
   // Read in pieces, so that a file of any size is hashed in the memory of one piece. An empty or
   // unreadable file, a folder, a pipe or a device is refused.
   ByteBuffer hex;
   switch (FileToHex(dwFlags, path, &hex)) {
     case FileDigestOutcome::kDone:
-      return Bstr::FromAnsi(hex.view());
+      return std::string(hex.view());
     case FileDigestOutcome::kUnreadable:
-      Fail(result::kFileUnreadable);
-      return Bstr::FromAnsi("");
+      return Outcome::Failure(result::kFileUnreadable);
     case FileDigestOutcome::kNoMemory:
       break;
   }
-  Fail(result::kAllocationError);
-  return Bstr::FromAnsi("");
+  return Outcome::Failure(result::kAllocationError);
 }
 
 }  // namespace zyq
