@@ -197,9 +197,9 @@ TEST_F(RegistrationTest, ExportedFileIsRegisteredInPlaceOnce) {
   // The certificate goes into "MY" and out again into a file of its own.
   ASSERT_EQ(engine.ImportPfxToIE(W(pfx.folder), W(pfx.fileName), W("pass1234"), 0, 0), 0);
   const std::string exported = test::NewFolder("exported");
-  ASSERT_EQ(
-      engine.ExportPfxFromIE(W("CN=J123456789"), W(exported), W("pass1234"), kRemoveAfterExport, 0),
-      0);
+  ASSERT_EQ(engine.ExportPfxFromIE(W("C=TW, O=Test, CN=J123456789"), W(exported), W("pass1234"),
+                                   kRemoveAfterExport, 0),
+            0);
   ASSERT_EQ(Utf8(engine.GetExportedPfxFileName()), "J123456789.pfx");
   const std::string written = exported + "/J123456789.pfx";
 
