@@ -3,241 +3,138 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <string_view>
+
+#include "platform/Text.h"
 
 namespace zyq {
 namespace {
 
 struct MessagePattern {
   int32_t code;
-  const char* pattern;  // code page 950 bytes, exactly one %d
+  const char* pattern;  // UTF-8, exactly one %d
 };
 
-// Sorted by code. The patterns are the Big5 bytes of the texts in the comments.
+// Sorted by code.
 constexpr MessagePattern kPatterns[] = {
-    {0, "\xA6\xA8\xA5\x5C(%d)"},                               // 成功(%d)
-    {1001, "\xB5L\xAAk\xAB\xD8\xA5\xDF\xA5\xD8\xBF\xFD(%d)"},  // 無法建立目錄(%d)
-    {1002, "\xC0\xC9\xAE\xD7\xB5L\xAAk\xC5\xAA\xA8\xFA(%d)"},  // 檔案無法讀取(%d)
-    {1003, "\xC0\xC9\xAE\xD7\xB5L\xAAk\xBCg\xA4J(%d)"},        // 檔案無法寫入(%d)
-    {3001, "\xA9|\xA5\xBC\xBB{\xC3\xD2(%d)"},                  // 尚未認證(%d)
-    {3002, "\xBB{\xC3\xD2\xA5\xA2\xB1\xD1(%d)"},               // 認證失敗(%d)
-    {3003,
-     "\xA4U\xB3\xE6\xA5"
-     "D\xBE\xF7\xA4\xA3\xA8\xFC\xABH\xA5\xF4, \xBB{\xC3\xD2\xA5\xA2\xB1\xD1(%d)"},  // 下單主機不受信任,
-                                                                                    // 認證失敗(%d)
-    {3004,
-     "\xBB{\xC3\xD2(\xA6^\xC2\xD0)\xC3\xD1\xA7O\xA4\xB8\xBF\xF9\xBB~, "
-     "\xBB{\xC3\xD2\xA5\xA2\xB1\xD1(%d)"},        // 認證(回覆)識別元錯誤, 認證失敗(%d)
-    {3005, "\xAD\xAB\xBD\xC6\xBB{\xC3\xD2(%d)"},  // 重複認證(%d)
-    {3201,
-     "\xB4\xBC\xBCz\xA5"
-     "d\xAA"
-     "A\xB0\xC8, \xA4w\xB8g\xB0\xB1\xA4\xEE(%d)"},  // 智慧卡服務, 已經停止(%d)
-    {3202,
-     "\xB4\xBC\xBCz\xA5"
-     "d\xA9\xDE\xB4\xA1, \xA7@\xB7~\xB9O\xAE\xC9(%d)"},  // 智慧卡拔插, 作業逾時(%d)
-    {3203,
-     "\xB4\xBC\xBCz\xA5"
-     "d\xA9\xDE\xB4\xA1\xBF\xF9\xBB~(%d)"},  // 智慧卡拔插錯誤(%d)
-    {3204,
-     "\xB4\xBC\xBCz\xA5"
-     "d\xB1K\xBDX\xBF\xF9\xBB~\xA6\xB8\xBC\xC6\xB9L\xA6h, \xA4w\xB8g\xC2\xEA\xA6\xED(%d)"},  // 智慧卡密碼錯誤次數過多,
-                                                                                             // 已經鎖住(%d)
-    {3205,
-     "\xB4\xBC\xBCz\xA5"
-     "d\xAA"
-     "A\xB0\xC8\xA4w\xB8g\xB0\xB1\xA4\xEE(%d)"},  // 智慧卡服務已經停止(%d)
-    {3206,
-     "\xB4\xBC\xBCz\xA5"
-     "d\xB1K\xBDX\xBF\xF9\xBB~(%d)"},  // 智慧卡密碼錯誤(%d)
-    {3207,
-     "\xB5o\xB2{\xB0\xB1\xA5\xCE\xAA\xBA\xB4\xBC\xBCz\xA5"
-     "d\xB8\xFC\xA8\xE3(\xB8\xCB\xB8m), \xBD\xD0\xA5\xFD\xB1\xC6\xB0\xA3\xA6\xB9\xB0\xDD\xC3"
-     "D(%d)"},  // 發現停用的智慧卡載具(裝置), 請先排除此問題(%d)
-    {5001, "\xA4@\xAF\xEB\xBF\xF9\xBB~(%d)"},  // 一般錯誤(%d)
-    {5002,
-     "\xB0t\xB8m\xB0O\xBE\xD0\xC5\xE9\xB5o\xA5\xCD\xBF\xF9\xBB~(%d)"},  // 配置記憶體發生錯誤(%d)
-    {5003, "\xB0t\xB8m\xB0O\xBE\xD0\xC5\xE9\xA4\xA3\xA8\xAC(%d)"},   // 配置記憶體不足(%d)
-    {5004, "\xA4\xA3\xA4\xE4\xB4\xA9\xAA\xBA\xA5\x5C\xAF\xE0(%d)"},  // 不支援的功能(%d)
-    {5005, "\xBF\xF9\xBB~\xAA\xBA\xB0\xD1\xBC\xC6(%d)"},             // 錯誤的參數(%d)
-    {5006, "Handle\xBF\xF9\xBB~(%d)"},                               // Handle錯誤(%d)
-    {5008, "Base64 \xBDs\xBDX\xBF\xF9\xBB~(%d)"},                    // Base64 編碼錯誤(%d)
-    {5010,
-     "\xB5L\xAAk\xA6"
-     "b\xBE\xCC\xC3\xD2\xB0\xCF\xA4\xA4,\xA7\xE4\xA8\xEC\xAB\xFC\xA9w\xBE\xCC\xC3\xD2(%d)"},  // 無法在憑證區中,找到指定憑證(%d)
-    {5011, "\xBE\xCC\xC3\xD2\xA4w\xB9L\xB4\xC1(%d)"},  // 憑證已過期(%d)
-    {5012,
-     "\xBE\xCC\xC3\xD2\xA9|\xA5\xBC\xA6X\xAAk,\xB5L\xAAk\xA8\xCF\xA5\xCE(%d)"},  // 憑證尚未合法,無法使用(%d)
-    {5013,
-     "\xBE\xCC\xC3\xD2\xA5i\xAF\xE0\xB9L\xB4\xC1\xA9\xCE\xB5L\xAAk\xA8\xCF\xA5\xCE(%d)"},  // 憑證可能過期或無法使用(%d)
-    {5014,
-     "\xBE\xCC\xC3\xD2\xA5"
-     "D\xA6\xAE\xBF\xF9\xBB~(%d)"},  // 憑證主旨錯誤(%d)
-    {5015,
-     "\xB5L\xAAk\xA7\xE4\xA8\xEC\xBE\xCC\xC3\xD2\xB5o\xA6\xE6\xAA\xCC(%d)"},  // 無法找到憑證發行者(%d)
-    {5016,
-     "\xA4\xA3\xA6X\xAAk\xAA\xBA\xBE\xCC\xC3\xD2\xC3\xB1\xB3\xB9(%d)"},  // 不合法的憑證簽章(%d)
-    {5017,
-     "\xBE\xCC\xC3\xD2\xA5\xCE\xB3~(\xA5[\xB8\xD1\xB1K,\xC3\xB1\xC5\xE7\xB3\xB9)\xA4\xA3\xA6X\xBE"
-     "A(%d)"},  // 憑證用途(加解密,簽驗章)不合適(%d)
-    {5018,
-     "\xBE\xCC\xC3\xD2\xA9|\xA5\xBC\xB5\xF9\xA5U, "
-     "\xB5L\xAAk\xA7\xE4\xA8\xEC\xAB\xFC\xA9w\xBE\xCC\xC3\xD2(%d)"},  // 憑證尚未註冊,
-                                                                      // 無法找到指定憑證(%d)
-    {5020, "\xBE\xCC\xC3\xD2\xA4w\xBAM\xBEP(%d)"},  // 憑證已撤銷(%d)
-    {5021,
-     "\xBE\xCC\xC3\xD2\xA4w\xBAM\xBEP(\xAA\xF7\xC6_\xAC\xAA\xC5S)(%d)"},  // 憑證已撤銷(金鑰洩露)(%d)
-    {5022,
-     "\xBE\xCC\xC3\xD2\xA4w\xBAM\xBEP(CA compromised)(%d)"},  // 憑證已撤銷(CA compromised)(%d)
-    {5023,
-     "\xBE\xCC\xC3\xD2\xA4w\xBAM\xBEP(\xC1p\xB7\xF9\xA4w\xC5\xDC\xA7\xF3)(%d)"},  // 憑證已撤銷(聯盟已變更)(%d)
-    {5024, "\xBE\xCC\xC3\xD2\xA4w\xBAM\xBEP(\xA4w\xA8\xFA\xA5N)(%d)"},  // 憑證已撤銷(已取代)(%d)
-    {5025, "\xBE\xCC\xC3\xD2\xA4w\xBAM\xBEP(\xA4w\xB0\xB1\xA4\xEE)(%d)"},  // 憑證已撤銷(已停止)(%d)
-    {5026,
-     "\xBE\xCC\xC3\xD2\xABO\xAF"
-     "d\xA9\xCE\xBC\xC8\xB8T(%d)"},                         // 憑證保留或暫禁(%d)
-    {5028, "\xBE\xCC\xC3\xD2\xA4w\xB3QCRL\xBAM\xBEP(%d)"},  // 憑證已被CRL撤銷(%d)
-    {5030, "CRL\xA4w\xB9L\xB4\xC1(%d)"},                    // CRL已過期(%d)
-    {5031,
-     "\xA4\xA3\xA6X\xAAk\xAA\xBA"
-     "CRL(%d)"},  // 不合法的CRL(%d)
-    {5032,
-     "\xB5L\xAAk\xA7\xE4\xA8\xEC"
-     "CRL(%d)"},                                               // 無法找到CRL(%d)
-    {5034, "CRL\xC3\xB1\xB3\xB9\xAD\xC8\xBF\xF9\xBB~(%d)"},    // CRL簽章值錯誤(%d)
-    {5035, "Digest\xBF\xF9\xBB~(%d)"},                         // Digest錯誤(%d)
-    {5036, "\xA4\xA3\xA6X\xAAk\xAA\xBA\xC3\xB1\xB3\xB9(%d)"},  // 不合法的簽章(%d)
-    {5037,
-     "\xA4\xBA\xAE"
-     "e\xBF\xF9\xBB~(%d)"},                                          // 內容錯誤(%d)
-    {5040, "\xBE\xCC\xC3\xD2\xAE\xE6\xA6\xA1\xBF\xF9\xBB~(%d)"},     // 憑證格式錯誤(%d)
-    {5041, "CRL\xAE\xE6\xA6\xA1\xBF\xF9\xBB~(%d)"},                  // CRL格式錯誤(%d)
-    {5042, "\xBF\xF9\xBB~\xAA\xBAPKCS7\xAE\xE6\xA6\xA1(%d)"},        // 錯誤的PKCS7格式(%d)
-    {5043, "Key\xAA\xBA\xAE\xE6\xA6\xA1\xBF\xF9\xBB~(%d)"},          // Key的格式錯誤(%d)
-    {5044, "\xA4\xA3\xA6X\xAAk\xAA\xBAPKCS10\xAE\xE6\xA6\xA1(%d)"},  // 不合法的PKCS10格式(%d)
-    {5045,
-     "\xA4\xA3\xA6X\xBE"
-     "A\xAA\xBA\xAE\xE6\xA6\xA1(%d)"},             // 不合適的格式(%d)
-    {5046, "CSP \xA6W\xBA\xD9\xBF\xF9\xBB~(%d)"},  // CSP 名稱錯誤(%d)
-    {5050,
-     "\xAA\xAB\xA5\xF3\xA4\xA3\xA6s\xA6"
-     "b(%d)"},  // 物件不存在(%d)
-    {5051,
-     "PKCS7\xA4\xBA\xAE"
-     "e\xA8S\xA6\xB3\xA5]\xA7t\xAD\xEC\xA4\xE5(%d)"},  // PKCS7內容沒有包含原文(%d)
-    {5052,
-     "PKCS7\xA4\xBA\xAE"
-     "e\xA8S\xA6\xB3\xA5]\xA7t\xBE\xCC\xC3\xD2(%d)"},  // PKCS7內容沒有包含憑證(%d)
-    {5053,
-     "PKCS7\xA4\xBA\xAE"
-     "e\xA8S\xA6\xB3\xA5]\xA7t\xC3\xB1\xB3\xB9\xB8\xEA\xB0T(%d)"},  // PKCS7內容沒有包含簽章資訊(%d)
-    {5060,
-     "\xAA\xF7\xC6_\xA4\xA3\xA6s\xA6"
-     "b(%d)"},                                                    // 金鑰不存在(%d)
-    {5061, "\xC3\xB1\xB3\xB9\xA5\xA2\xB1\xD1(%d)"},               // 簽章失敗(%d)
-    {5062, "\xC5\xE7\xB3\xB9\xA5\xA2\xB1\xD1(%d)"},               // 驗章失敗(%d)
-    {5063, "\xA5[\xB1K\xA5\xA2\xB1\xD1(%d)"},                     // 加密失敗(%d)
-    {5064, "\xB8\xD1\xB1K\xA5\xA2\xB1\xD1(%d)"},                  // 解密失敗(%d)
-    {5065, "\xB2\xA3\xA5\xCD\xAA\xF7\xC6_\xA5\xA2\xB1\xD1(%d)"},  // 產生金鑰失敗(%d)
-    {5066, "\xA7R\xB0\xA3\xBE\xCC\xC3\xD2\xA5\xA2\xB1\xD1(%d)"},  // 刪除憑證失敗(%d)
-    {5070,
-     "\xA8\xCF\xA5\xCE\xAA\xCC\xAB\xF6\xA4U\x22\xA8\xFA\xAE\xF8\x22\xAB\xF6\xB6s(%d)"},  // 使用者按下"取消"按鈕(%d)
-    {5071, "\xB1K\xBDX\xBF\xF9\xBB~(%d)"},                     // 密碼錯誤(%d)
-    {5080, "\xB5L\xAAk\xAD\xE5\xAARXML\xA4\xE5\xA5\xF3(%d)"},  // 無法剖析XML文件(%d)
-    {5081,
-     "\xB5L\xAAk\xA6"
-     "bXML\xA4\xA4,\xA7\xE4\xA8\xEC\xAB\xFC\xA9w\xAA\xBA\xBC\xD0\xC5\xD2\xA6W\xBA\xD9(%d)"},  // 無法在XML中,找到指定的標籤名稱(%d)
-    {5200,
-     "\xA6"
-     "C\xC1| CSP \xB5o\xA5\xCD\xBF\xF9\xBB~(%d)"},  // 列舉 CSP 發生錯誤(%d)
-    {5201,
-     "\xB6}\xB1\xD2\x22\xAD\xD3\xA4H\xBE\xCC\xC3\xD2\xB0\xCF\x22\xA5\xA2\xB1\xD1(%d)"},  // 開啟"個人憑證區"失敗(%d)
-    {5202,
-     "\xBE\xCC\xC3\xD2\xC3\xEC\xA4\xA3\xA6s\xA6"
-     "b(%d)"},                                                 // 憑證鏈不存在(%d)
-    {5203, "\xB5L\xAAk\xA8\xFA\xB1oCSP\xB8\xEA\xB7\xBD(%d)"},  // 無法取得CSP資源(%d)
-    {5204,
-     "\xA7\xE4\xA4\xA3\xA8\xEC\xC3\xF6\xC1p\xAA\xBA\xA8p\xB1K\xAA\xF7\xC6_(%d)"},  // 找不到關聯的私密金鑰(%d)
-    {5205,
-     "\xC3\xF6\xC1p\xAA\xBA\xA8p\xB1K\xAA\xF7\xC6_"
-     "\xA4w\xB3Q\xBC\xD0\xB0O\xA6\xA8\x22\xA4\xA3\xAF\xE0\xB6\xD7\xA5X\x22(%d)"},  // 關聯的私密金鑰已被標記成"不能匯出"(%d)
-    {5206,
-     "\xAD\xD3\xA4H\xBE\xCC\xC3\xD2\xB0\xCF\xA6s\xA8\xFA\xB3Q\xA9\xDA(%d)"},  // 個人憑證區存取被拒(%d)
-    {5207, "PKCS12\xC0\xC9\xAE\xD7\xAE\xE6\xA6\xA1\xBF\xF9\xBB~(%d)"},  // PKCS12檔案格式錯誤(%d)
-    {5208, "PKCS12 \xB1K\xBDX\xBF\xF9\xBB~(%d)"},                       // PKCS12 密碼錯誤(%d)
-    {5209,
-     "\xB7s\xB1K\xBDX\xA4\xCE\xBDT\xBB{\xB1K\xBDX\xA4\xA3\xA4@\xADP(%d)"},  // 新密碼及確認密碼不一致(%d)
-    {5221,
-     "\xB6}\xB1\xD2\x22\xABH\xA5\xF4\xAE\xDA\xBE\xCC\xC3\xD2\xB0\xCF\x22\xA5\xA2\xB1\xD1(%"
-     "d)"},  // 開啟"信任根憑證區"失敗(%d)
-    {5222,
-     "\xB6}\xB1\xD2\x22\xABH\xA5\xF4\xA4\xA4\xC4~\xBE\xCC\xC3\xD2\xB0\xCF\x22\xA5\xA2\xB1\xD1(%"
-     "d)"},  // 開啟"信任中繼憑證區"失敗(%d)
-    {5223,
-     "\xB6}\xB1\xD2\x22\xA8\xE4\xA5L\xA4H\xBE\xCC\xC3\xD2\xB0\xCF\x22\xA5\xA2\xB1\xD1(%"
-     "d)"},  // 開啟"其他人憑證區"失敗(%d)
-    {5224, "\xBE\xCC\xC3\xD2\xC3\xEC\xA6\xB3\xBB~, \xB5L\xAAk\xABH\xA5\xF4(%d)"},  // 憑證鏈有誤,
-                                                                                   // 無法信任(%d)
-    {5226,
-     "\xB6}\xB1\xD2\x22\xB0O\xBE\xD0\xC5\xE9\xBE\xCC\xC3\xD2\xB0\xCF\x22\xA5\xA2\xB1\xD1(%"
-     "d)"},  // 開啟"記憶體憑證區"失敗(%d)
-    {5301, "\xAA\xF7\xC6_\xAA\xF8\xAB\xD7\xBF\xF9\xBB~(%d)"},     // 金鑰長度錯誤(%d)
-    {5302, "\xAA\xF7\xC6_\xB2\xA3\xA5\xCD\xA5\xA2\xB1\xD1(%d)"},  // 金鑰產生失敗(%d)
-    {5303,
-     "\xBE\xCC\xC3\xD2\xA5\xE6\xB4\xAB\xC0\xC9\xB2\xA3\xA5\xCD\xA5\xA2\xB1\xD1(%d)"},  // 憑證交換檔產生失敗(%d)
-    {5304,
-     "\xBE\xCC\xC3\xD2\xBD\xD0\xA8"
-     "D\xC0\xC9\xB2\xA3\xA5\xCD\xA5\xA2\xB1\xD1(%d)"},  // 憑證請求檔產生失敗(%d)
-    {5305, "ASN1\xBDs\xBDX\xA5\xA2\xB1\xD1(%d)"},       // ASN1編碼失敗(%d)
-    {5401,
-     "\xBE\xCC\xC3\xD2\xA5\xE6\xB4\xAB\xC0\xC9\xC5\xAA\xA8\xFA\xA5\xA2\xB1\xD1(%d)"},  // 憑證交換檔讀取失敗(%d)
-    {5402,
-     "\xBE\xCC\xC3\xD2\xA5\xE6\xB4\xAB\xC0\xC9\xBCg\xA4J\xA5\xA2\xB1\xD1(%d)"},  // 憑證交換檔寫入失敗(%d)
-    {5901, "Unicode\xBF\xF9\xBB~(%d)"},        // Unicode錯誤(%d)
-    {5902, "File Not Found(%d)"},              // File Not Found(%d)
-    {5903, "Path Not Found(%d)"},              // Path Not Found(%d)
-    {5904, "Network path was not found(%d)"},  // Network path was not found(%d)
-    {5905,
-     "Unknown logon user name or bad password(%d)"},  // Unknown logon user name or bad password(%d)
-    {5906, "Access Denied, no right(%d)"},            // Access Denied, no right(%d)
-    {7701, "\xA4@\xAF\xEB\xBF\xF9\xBB~(%d)"},         // 一般錯誤(%d)
-    {7704,
-     "\xA9\xD2\xAB\xFC\xA9w\xAA\xBA\xBAt\xBA\xE2\xAAk\xA4\xA3\xA5\xBF\xBDT(%d)"},  // 所指定的演算法不正確(%d)
-    {7705,
-     "\xB0\xF5\xA6\xE6\xC3\xB1\xC5\xE7\xB3\xB9\xBAt\xBA\xE2\xAAk\xAE\xC9\xB5o\xA5\xCD\xBF\xF9\xBB~("
-     "%d)"},  // 執行簽驗章演算法時發生錯誤(%d)
-    {7706, "\xC3\xB1\xB3\xB9\xAD\xC8\xBF\xF9\xBB~(%d)"},             // 簽章值錯誤(%d)
-    {7707, "Reference\xAA\xBA\xBAK\xADn\xAD\xC8\xBF\xF9\xBB~(%d)"},  // Reference的摘要值錯誤(%d)
-    {7708,
-     "\xB0\xF5\xA6\xE6\xA5\xBF\xB3W\xA4\xC6\xBAt\xBA\xE2\xAAk\xAE\xC9\xB5o\xA5\xCD\xBF\xF9\xBB~(%"
-     "d)"},  // 執行正規化演算法時發生錯誤(%d)
-    {7709,
-     "\xB0\xF5\xA6\xE6Transform\xBAt\xBA\xE2\xAAk\xAE\xC9\xB5o\xA5\xCD\xBF\xF9\xBB~(%d)"},  // 執行Transform演算法時發生錯誤(%d)
-    {7710,
-     "\xB0\xF5\xA6\xE6Resolver\xAE\xC9\xB5o\xA5\xCD\xBF\xF9\xBB~(%d)"},  // 執行Resolver時發生錯誤(%d)
-    {7711, "\xA7\xE4\xA4\xA3\xA8\xEC\xC3\xB1\xB3\xB9\xAD\xC8(%d)"},  // 找不到簽章值(%d)
-    {7712,
-     "\xB8\xD1\xAARXML\xA4\xE5\xA5\xF3\xAE\xC9\xB5o\xA5\xCD\xBF\xF9\xBB~(%d)"},  // 解析XML文件時發生錯誤(%d)
-    {7713,
-     "\xA9\xD2\xAB\xFC\xA6V\xAA\xBA\xA4\xE5\xA5\xF3\xA4\xA3\xA6s\xA6"
-     "b\xA9\xCE\xAC\xB0\xAA\xC5\xAD\xC8(%d)"},  // 所指向的文件不存在或為空值(%d)
-    {7714,
-     "\xBE\xCC\xC3\xD2\xA4\xBA\xAE"
-     "e\xBBP<X509Data>\xAA\xBA\xB0O\xB8\xFC\xA4\xA3\xB2\xC5\xA6X(%d)"},  // 憑證內容與<X509Data>的記載不符合(%d)
-    {7715,
-     "XML\xA4\xE5\xA5\xF3\xA4\xA3\xA6s\xA6"
-     "b\xA9\xCE\xAE\xE6\xA6\xA1\xBF\xF9\xBB~(%d)"},       // XML文件不存在或格式錯誤(%d)
-    {7716, "\xB0\xD1\xBC\xC6\xA4\xA3\xA5\xBF\xBDT(%d)"},  // 參數不正確(%d)
-    {7717,
-     "\xA4\xA3\xA4\xE4\xB4\xA9\xA6\xB9"
-     "C14N\xBAt\xBA\xE2\xAAk(%d)"},  // 不支援此C14N演算法(%d)
-    {7718,
-     "\xA4\xA3\xA4\xE4\xB4\xA9\xA6\xB9\xC3\xB1\xB3\xB9\xBAt\xBA\xE2\xAAk(%d)"},  // 不支援此簽章演算法(%d)
-    {7719,
-     "\xA4\xA3\xA4\xE4\xB4\xA9\xA6\xB9\xBAK\xADn\xBAt\xBA\xE2\xAAk(%d)"},  // 不支援此摘要演算法(%d)
+    {0, "成功(%d)"},
+    {1001, "無法建立目錄(%d)"},
+    {1002, "檔案無法讀取(%d)"},
+    {1003, "檔案無法寫入(%d)"},
+    {3001, "尚未認證(%d)"},
+    {3002, "認證失敗(%d)"},
+    {3003, "下單主機不受信任, 認證失敗(%d)"},
+    {3004, "認證(回覆)識別元錯誤, 認證失敗(%d)"},
+    {3005, "重複認證(%d)"},
+    {3201, "智慧卡服務, 已經停止(%d)"},
+    {3202, "智慧卡拔插, 作業逾時(%d)"},
+    {3203, "智慧卡拔插錯誤(%d)"},
+    {3204, "智慧卡密碼錯誤次數過多, 已經鎖住(%d)"},
+    {3205, "智慧卡服務已經停止(%d)"},
+    {3206, "智慧卡密碼錯誤(%d)"},
+    {3207, "發現停用的智慧卡載具(裝置), 請先排除此問題(%d)"},
+    {5001, "一般錯誤(%d)"},
+    {5002, "配置記憶體發生錯誤(%d)"},
+    {5003, "配置記憶體不足(%d)"},
+    {5004, "不支援的功能(%d)"},
+    {5005, "錯誤的參數(%d)"},
+    {5006, "Handle錯誤(%d)"},
+    {5008, "Base64 編碼錯誤(%d)"},
+    {5010, "無法在憑證區中,找到指定憑證(%d)"},
+    {5011, "憑證已過期(%d)"},
+    {5012, "憑證尚未合法,無法使用(%d)"},
+    {5013, "憑證可能過期或無法使用(%d)"},
+    {5014, "憑證主旨錯誤(%d)"},
+    {5015, "無法找到憑證發行者(%d)"},
+    {5016, "不合法的憑證簽章(%d)"},
+    {5017, "憑證用途(加解密,簽驗章)不合適(%d)"},
+    {5018, "憑證尚未註冊, 無法找到指定憑證(%d)"},
+    {5020, "憑證已撤銷(%d)"},
+    {5021, "憑證已撤銷(金鑰洩露)(%d)"},
+    {5022, "憑證已撤銷(CA compromised)(%d)"},
+    {5023, "憑證已撤銷(聯盟已變更)(%d)"},
+    {5024, "憑證已撤銷(已取代)(%d)"},
+    {5025, "憑證已撤銷(已停止)(%d)"},
+    {5026, "憑證保留或暫禁(%d)"},
+    {5028, "憑證已被CRL撤銷(%d)"},
+    {5030, "CRL已過期(%d)"},
+    {5031, "不合法的CRL(%d)"},
+    {5032, "無法找到CRL(%d)"},
+    {5034, "CRL簽章值錯誤(%d)"},
+    {5035, "Digest錯誤(%d)"},
+    {5036, "不合法的簽章(%d)"},
+    {5037, "內容錯誤(%d)"},
+    {5040, "憑證格式錯誤(%d)"},
+    {5041, "CRL格式錯誤(%d)"},
+    {5042, "錯誤的PKCS7格式(%d)"},
+    {5043, "Key的格式錯誤(%d)"},
+    {5044, "不合法的PKCS10格式(%d)"},
+    {5045, "不合適的格式(%d)"},
+    {5046, "CSP 名稱錯誤(%d)"},
+    {5050, "物件不存在(%d)"},
+    {5051, "PKCS7內容沒有包含原文(%d)"},
+    {5052, "PKCS7內容沒有包含憑證(%d)"},
+    {5053, "PKCS7內容沒有包含簽章資訊(%d)"},
+    {5060, "金鑰不存在(%d)"},
+    {5061, "簽章失敗(%d)"},
+    {5062, "驗章失敗(%d)"},
+    {5063, "加密失敗(%d)"},
+    {5064, "解密失敗(%d)"},
+    {5065, "產生金鑰失敗(%d)"},
+    {5066, "刪除憑證失敗(%d)"},
+    {5070, "使用者按下\"取消\"按鈕(%d)"},
+    {5071, "密碼錯誤(%d)"},
+    {5080, "無法剖析XML文件(%d)"},
+    {5081, "無法在XML中,找到指定的標籤名稱(%d)"},
+    {5200, "列舉 CSP 發生錯誤(%d)"},
+    {5201, "開啟\"個人憑證區\"失敗(%d)"},
+    {5202, "憑證鏈不存在(%d)"},
+    {5203, "無法取得CSP資源(%d)"},
+    {5204, "找不到關聯的私密金鑰(%d)"},
+    {5205, "關聯的私密金鑰已被標記成\"不能匯出\"(%d)"},
+    {5206, "個人憑證區存取被拒(%d)"},
+    {5207, "PKCS12檔案格式錯誤(%d)"},
+    {5208, "PKCS12 密碼錯誤(%d)"},
+    {5209, "新密碼及確認密碼不一致(%d)"},
+    {5221, "開啟\"信任根憑證區\"失敗(%d)"},
+    {5222, "開啟\"信任中繼憑證區\"失敗(%d)"},
+    {5223, "開啟\"其他人憑證區\"失敗(%d)"},
+    {5224, "憑證鏈有誤, 無法信任(%d)"},
+    {5226, "開啟\"記憶體憑證區\"失敗(%d)"},
+    {5301, "金鑰長度錯誤(%d)"},
+    {5302, "金鑰產生失敗(%d)"},
+    {5303, "憑證交換檔產生失敗(%d)"},
+    {5304, "憑證請求檔產生失敗(%d)"},
+    {5305, "ASN1編碼失敗(%d)"},
+    {5401, "憑證交換檔讀取失敗(%d)"},
+    {5402, "憑證交換檔寫入失敗(%d)"},
+    {5901, "Unicode錯誤(%d)"},
+    {5902, "File Not Found(%d)"},
+    {5903, "Path Not Found(%d)"},
+    {5904, "Network path was not found(%d)"},
+    {5905, "Unknown logon user name or bad password(%d)"},
+    {5906, "Access Denied, no right(%d)"},
+    {7701, "一般錯誤(%d)"},
+    {7704, "所指定的演算法不正確(%d)"},
+    {7705, "執行簽驗章演算法時發生錯誤(%d)"},
+    {7706, "簽章值錯誤(%d)"},
+    {7707, "Reference的摘要值錯誤(%d)"},
+    {7708, "執行正規化演算法時發生錯誤(%d)"},
+    {7709, "執行Transform演算法時發生錯誤(%d)"},
+    {7710, "執行Resolver時發生錯誤(%d)"},
+    {7711, "找不到簽章值(%d)"},
+    {7712, "解析XML文件時發生錯誤(%d)"},
+    {7713, "所指向的文件不存在或為空值(%d)"},
+    {7714, "憑證內容與<X509Data>的記載不符合(%d)"},
+    {7715, "XML文件不存在或格式錯誤(%d)"},
+    {7716, "參數不正確(%d)"},
+    {7717, "不支援此C14N演算法(%d)"},
+    {7718, "不支援此簽章演算法(%d)"},
+    {7719, "不支援此摘要演算法(%d)"},
 };
 
-// "錯誤碼未定義(%d) ", with one blank after the parenthesis.
-constexpr const char* kUndefinedPattern = "\xBF\xF9\xBB~\xBDX\xA5\xBC\xA9w\xB8q(%d) ";
+// For a code not in the table; note the blank after the parenthesis.
+constexpr const char* kUndefinedPattern = "錯誤碼未定義(%d) ";
 
 }  // namespace
 
@@ -246,10 +143,10 @@ std::string ResultMessage(int32_t code) {
   const auto* it = std::lower_bound(std::begin(kPatterns), end, code,
                                     [](const MessagePattern& p, int32_t c) { return p.code < c; });
   const char* pattern = (it != end && it->code == code) ? it->pattern : kUndefinedPattern;
-  char buffer[200];
+  char buffer[256];
   const int n = std::snprintf(buffer, sizeof buffer, pattern, code);
-  return std::string(buffer,
-                     n < 0 ? 0 : std::min<size_t>(static_cast<size_t>(n), sizeof buffer - 1));
+  return platform::Utf8ToAnsi(std::string_view(
+      buffer, n < 0 ? 0 : std::min<size_t>(static_cast<size_t>(n), sizeof buffer - 1)));
 }
 
 }  // namespace zyq

@@ -1,4 +1,5 @@
-// The message of every result code, in the ANSI code page (Big5 text).
+// The message of every result code. The table holds the texts as UTF-8; a message is handed out
+// in the process's ANSI code page (code page 950, Big5, unless ZYQSEC_ACP names another).
 #pragma once
 
 #include <cstdint>
