@@ -3,23 +3,24 @@
 // replace the old file atomically (a temporary file in the same folder renamed over it), so that
 // a failure or a killed process leaves the old file whole. When the file is the one registered
 // for its user, the registration follows the new password.
-#include <memory>
 #include <string>
 
 #include "cert/CertStore.h"
 #include "cert/CertificateWrapper.h"
 #include "engine/ResultCodes.h"
-#include "engine/SecurityEngine.h"
+#include "pfx/KeyedCertificates.h"
+#include "pfx/PasswordArgument.h"
 #include "pfx/PfxExport.h"
 #include "pfx/RegistrationRecord.h"
-#include "platform/CryptoKeys.h"
+#include "pfx/Registrations.h"
+#include "platform/CertStores.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "ui/CertFileLaunchers.h"
 #include "ui/DialogResults.h"
 
-namespace zyq {
+namespace zyq::pfx {
 namespace {
 
 // _mbsicmp: equal ignoring the letter case of single-byte characters of the ANSI code page.
@@ -29,69 +30,65 @@ bool SamePathIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-int32_t SecurityEngine::ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr strOldPass,
-                                        Bstr strNewPass, int32_t dwFlags) {
-  BeginOperation(true);
-  ForgetSigningCache();
-
+Outcome Registrations::ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr strOldPass,
+                                       Bstr strNewPass, int32_t dwFlags) {
   std::string folder = strPfxPath.ToAnsi();
   std::string fileName = strPfxName.ToAnsi();
-  SecretString oldPassword(strOldPass.ToAnsi());
-  SecretString newPassword(strNewPass.ToAnsi());
-  strOldPass.Wipe();
-  strNewPass.Wipe();
+  SecretString oldPassword = TakePassword(strOldPass);
+  SecretString newPassword = TakePassword(strNewPass);
 
   if (folder.empty() || fileName.empty() || oldPassword.empty() || newPassword.empty()) {
     const int code = ui::PromptChangePassword(folder, fileName, oldPassword, newPassword,
-                                              minPasswordLength_, maxPasswordLength_);
-    if (code != ui::kDialogOk) return Fail(code);
+                                              shared_.minPasswordLength, shared_.maxPasswordLength);
+    if (code != ui::kDialogOk) return Outcome::Failure(code);
   }
   const std::string path = platform::JoinPath(folder, fileName);
   platform::FileSystem& files = platform::CurrentFileSystem();
-  if (!files.Exists(path)) return Fail(result::kFileNotFound);
+  if (!files.Exists(path)) return Outcome::Failure(result::kFileNotFound);
 
   CertStore file;
   if (const int32_t code = file.LoadPfx(path, oldPassword.str(), dwFlags)) {
-    return Fail(code, file.lastError());
+    return Outcome::Failure(code, file.lastError());
   }
   CertStore keyed;
-  if (const int32_t code = keyed.OpenMemory()) return Fail(code, keyed.lastError());
+  if (const int32_t code = keyed.OpenMemory()) return Outcome::Failure(code, keyed.lastError());
 
   // Only certificates with a private key go into the new file; authority certificates stay out.
-  std::vector<platform::CertContext> certificates;
-  file.store().Enumerate(&certificates);
+  // The last failure on the way is reported when no certificate makes it.
   int32_t code = result::kSuccess;
+  platform::SysError lastError = 0;
   int count = 0;
   std::string id;
-  for (const platform::CertContext& cert : certificates) {
-    std::unique_ptr<platform::KeyContext> key;
-    uint32_t keySpec = 0;
-    if (const platform::SysError error =
-            platform::AcquireCertificatePrivateKey(cert, &key, &keySpec)) {
-      code = result::kPrivateKeyMissing;
-      capiError_ = error;
-      continue;
-    }
-    {
-      const CertificateWrapper wrapper(cert);
-      id = DeriveUserId(wrapper.GetSubjectCN());
-    }
-    if (const platform::SysError error = keyed.store().Add(cert, platform::kCertStoreAddAlways)) {
-      code = result::kPersonalStoreDenied;
-      capiError_ = error;
-      break;
-    }
-    ++count;
-    code = result::kSuccess;
+  ForEachKeyedCertificate(
+      file.store(),
+      [&](const platform::CertContext& cert) {
+        {
+          const CertificateWrapper wrapper(cert);
+          id = DeriveUserId(wrapper.GetSubjectCN());
+        }
+        if (const platform::SysError error =
+                keyed.store().Add(cert, platform::kCertStoreAddAlways)) {
+          code = result::kPersonalStoreDenied;
+          lastError = error;
+          return false;
+        }
+        ++count;
+        code = result::kSuccess;
+        return true;
+      },
+      [&](platform::SysError error) {
+        code = result::kPrivateKeyMissing;
+        lastError = error;
+      });
+  if (count == 0) {
+    return Outcome::Failure(code != result::kSuccess ? code : result::kPrivateKeyMissing,
+                            lastError);
   }
-  if (count == 0) return Fail(code != result::kSuccess ? code : result::kPrivateKeyMissing);
 
-  resultCode_ = result::kSuccess;
-  capiError_ = 0;
   SecretBytes pfx;
   platform::SysError exportError = 0;
   if (const int32_t failed = ExportKeyedPfx(keyed.store(), newPassword, &pfx, &exportError)) {
-    return Fail(failed, exportError);
+    return Outcome::Failure(failed, exportError);
   }
   const std::string_view bytes(reinterpret_cast<const char*>(pfx.bytes().data()),
                                pfx.bytes().size());
@@ -101,27 +98,29 @@ int32_t SecurityEngine::ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr s
   RegistrationRecord record;
   platform::SysError unreadable = 0;
   const int32_t recordCode = ReadRegistrationRecord(id, &record, &unreadable);
-  if (unreadable != platform::kErrorSuccess) return Fail(result::kAccessDenied, unreadable);
+  if (unreadable != platform::kErrorSuccess) {
+    return Outcome::Failure(result::kAccessDenied, unreadable);
+  }
   const bool registered =
       recordCode == result::kSuccess && record.mode > 0 && SamePathIgnoringCase(record.path, path);
   // The old bytes, to put back when the record cannot follow.
   std::string oldBytes;
   if (registered) {
     if (const platform::SysError error = files.ReadFile(path, &oldBytes)) {
-      return Fail(result::kFileNotFound, error);
+      return Outcome::Failure(result::kFileNotFound, error);
     }
   }
   if (const platform::SysError error = files.WriteFileAtomic(path, bytes)) {
-    return Fail(result::kPfxWriteFailed, error);
+    return Outcome::Failure(result::kPfxWriteFailed, error);
   }
-  if (!registered) return resultCode_;
-  const int32_t again = RegisterPfx(Bstr::FromAnsi(folder), Bstr::FromAnsi(fileName),
+  if (!registered) return Outcome::Success();
+  const Outcome again = RegisterPfx(Bstr::FromAnsi(folder), Bstr::FromAnsi(fileName),
                                     Bstr::FromAnsi(newPassword.str()), record.mode, 0, 0);
-  if (again != result::kSuccess) {
+  if (!again.ok()) {
     // The file and its record must agree: the file goes back to the old password.
     files.WriteFileAtomic(path, oldBytes);
   }
   return again;
 }
 
-}  // namespace zyq
+}  // namespace zyq::pfx

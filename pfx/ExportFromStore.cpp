@@ -7,16 +7,17 @@
 #include "cert/CertStore.h"
 #include "cert/CertificateWrapper.h"
 #include "engine/ResultCodes.h"
-#include "engine/SecurityEngine.h"
 #include "pfx/CertificateChoice.h"
+#include "pfx/PasswordArgument.h"
 #include "pfx/PfxExport.h"
 #include "pfx/RegistrationRecord.h"
+#include "pfx/Registrations.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "ui/CertFileLaunchers.h"
 #include "ui/DialogResults.h"
 
-namespace zyq {
+namespace zyq::pfx {
 namespace {
 
 // ExportPfxFromIE only: remove the certificate from "MY" once the file is written.
@@ -50,28 +51,31 @@ int32_t WriteExportFile(std::string* folder, const std::string& fileName, const 
 
 }  // namespace
 
-int32_t SecurityEngine::SelectCertFromIE(Bstr strSubject, int32_t dwFlags, int32_t dwKeyUsage) {
-  BeginOperation(true);
-  returnedCertificate_.Release();
+Result<ChosenCertificate> Registrations::SelectCertFromIE(Bstr strSubject, int32_t dwFlags,
+                                                          int32_t dwKeyUsage) {
+  // The returned certificate is emptied whatever the search finds.
   CertStore personal;
-  if (const int32_t code = personal.OpenPersonal()) return Fail(code, personal.lastError());
+  if (const int32_t code = personal.OpenPersonal()) {
+    return {platform::Bytes(), Outcome::Failure(code, personal.lastError())};
+  }
 
   CertContexts matches;
   const int32_t found =
       personal.FindCertificates(&matches, strSubject.ToAnsi(), dwFlags, dwKeyUsage);
   if (matches.empty()) {
-    return Fail(found != result::kSuccess ? found : result::kCertNotFound, personal.lastError());
+    return {platform::Bytes(),
+            Outcome::Failure(found != result::kSuccess ? found : result::kCertNotFound,
+                             personal.lastError())};
   }
   size_t chosen = 0;
-  if (const int32_t code = ChooseMatch(matches, dwFlags, &chosen)) return Fail(code);
-  const platform::Bytes& der = matches[chosen].encoded();
-  returnedCertificate_.Append(der.data(), static_cast<int>(der.size()));
-  return resultCode_;
+  if (const int32_t code = ChooseMatch(matches, dwFlags, &chosen)) {
+    return {platform::Bytes(), Outcome::Failure(code)};
+  }
+  return ChosenCertificate(matches[chosen].encoded());
 }
 
-int32_t SecurityEngine::ExportPfxFromIE(Bstr strSubject, Bstr strPfxPath, Bstr strPassword,
-                                        int32_t dwFlags, int32_t dwKeyUsage) {
-  BeginOperation(true);
+Outcome Registrations::ExportPfxFromIE(Bstr strSubject, Bstr strPfxPath, Bstr strPassword,
+                                       int32_t dwFlags, int32_t dwKeyUsage) {
   exportedFolder_.clear();
   exportedFileName_.clear();
   exportSourceFolder_.clear();
@@ -79,21 +83,25 @@ int32_t SecurityEngine::ExportPfxFromIE(Bstr strSubject, Bstr strPfxPath, Bstr s
   exportWrittenName_.clear();
 
   CertStore personal;
-  if (const int32_t code = personal.OpenPersonal()) return Fail(code, personal.lastError());
+  if (const int32_t code = personal.OpenPersonal()) {
+    return Outcome::Failure(code, personal.lastError());
+  }
 
   const std::string subject = strSubject.ToAnsi();
   const std::string sourceFolder = strPfxPath.ToAnsi();
   std::string folder = sourceFolder;
-  SecretString password(strPassword.ToAnsi());
-  strPassword.Wipe();
+  SecretString password = TakePassword(strPassword);
 
   CertContexts matches;
   const int32_t found = personal.FindCertificates(&matches, subject, dwFlags, dwKeyUsage);
   if (matches.empty()) {
-    return Fail(found != result::kSuccess ? found : result::kCertNotFound, personal.lastError());
+    return Outcome::Failure(found != result::kSuccess ? found : result::kCertNotFound,
+                            personal.lastError());
   }
   size_t chosenIndex = 0;
-  if (const int32_t code = ChooseMatch(matches, dwFlags, &chosenIndex)) return Fail(code);
+  if (const int32_t code = ChooseMatch(matches, dwFlags, &chosenIndex)) {
+    return Outcome::Failure(code);
+  }
   const platform::CertContext& chosen = matches[chosenIndex];
 
   std::string fileName;
@@ -106,26 +114,28 @@ int32_t SecurityEngine::ExportPfxFromIE(Bstr strSubject, Bstr strPfxPath, Bstr s
   // trial export under the password as given.
   const platform::CertStore single = platform::CertStore::OpenMemory();
   if (const platform::SysError error = single.Add(chosen, platform::kCertStoreAddAlways)) {
-    return Fail(result::kKeyNotExportable, error);
+    return Outcome::Failure(result::kKeyNotExportable, error);
   }
   SecretBytes pfx;
   platform::SysError exportError = 0;
   if (const int32_t code = ExportKeyedPfx(single, password, &pfx, &exportError)) {
-    return Fail(code, exportError);
+    return Outcome::Failure(code, exportError);
   }
 
   if (folder.empty() || password.empty()) {
-    const int code =
-        ui::PromptExportInfo(folder, fileName, password, minPasswordLength_, maxPasswordLength_);
-    if (code != ui::kDialogOk) return Fail(code);
+    const int code = ui::PromptExportInfo(folder, fileName, password, shared_.minPasswordLength,
+                                          shared_.maxPasswordLength);
+    if (code != ui::kDialogOk) return Outcome::Failure(code);
     // The file is protected with the password the user typed.
     if (const int32_t again = ExportKeyedPfx(single, password, &pfx, &exportError)) {
-      return Fail(again, exportError);
+      return Outcome::Failure(again, exportError);
     }
   }
 
   std::string path;
-  if (const int32_t code = WriteExportFile(&folder, fileName, pfx, &path)) return Fail(code);
+  if (const int32_t code = WriteExportFile(&folder, fileName, pfx, &path)) {
+    return Outcome::Failure(code);
+  }
 
   if (dwFlags & kRemoveAfterExport) {
     // The key container stays: only the certificate leaves the store.
@@ -136,7 +146,7 @@ int32_t SecurityEngine::ExportPfxFromIE(Bstr strSubject, Bstr strPfxPath, Bstr s
   exportSourceFolder_ = sourceFolder;
   exportWrittenPath_ = path;
   exportWrittenName_ = fileName;
-  return resultCode_;
+  return Outcome::Success();
 }
 
-}  // namespace zyq
+}  // namespace zyq::pfx

@@ -3,18 +3,22 @@
 // Nothing is written anywhere: the caller carries the returned text to the device.
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "cert/CertStore.h"
 #include "cert/CertificateWrapper.h"
 #include "engine/ResultCodes.h"
-#include "engine/SecurityEngine.h"
 #include "pfx/CertificateChoice.h"
+#include "pfx/KeyedCertificates.h"
 #include "pfx/MobileRecord.h"
+#include "pfx/PasswordArgument.h"
+#include "pfx/PfxFileInfo.h"
+#include "pfx/Registrations.h"
 #include "platform/CryptoKeys.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
-namespace zyq {
+namespace zyq::pfx {
 namespace {
 
 // The key of the certificate as a PRIVATEKEYBLOB (CryptAcquireCertificatePrivateKey,
@@ -35,95 +39,82 @@ int32_t ExportKeyBlob(const platform::CertContext& cert, SecretBytes* blob,
   return result::kSuccess;
 }
 
+// The record's text, or the empty text when the record could not be made.
+Result<std::string> RecordText(const platform::CertContext& cert, const SecretBytes& blob,
+                               const SecretString& password, platform::SysError systemError) {
+  std::string text;
+  const int32_t code = MakeMobileRecordText(cert, blob, password, &text);
+  if (code != result::kSuccess) text.clear();
+  return {std::move(text), Outcome{code, systemError}};
+}
+
 }  // namespace
 
-Bstr SecurityEngine::ExportMobileFromPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPasswd,
-                                         int32_t dwFlags, int32_t dwKeyUsage) {
-  BeginOperation(true);
+Result<std::string> Registrations::ExportMobileFromPfx(Bstr strPfxPath, Bstr strPfxName,
+                                                       Bstr strPasswd, int32_t dwFlags,
+                                                       int32_t dwKeyUsage) {
   std::string folder = strPfxPath.ToAnsi();
   std::string fileName = strPfxName.ToAnsi();
-  SecretString password(strPasswd.ToAnsi());
-  strPasswd.Wipe();
+  SecretString password = TakePassword(strPasswd);
 
-  if (int32_t code = CompletePfxFileInfo(folder, fileName, password)) {
-    Fail(code);
-    return Bstr::FromAnsi("");
+  if (int32_t code = CompletePfxFileInfo(shared_, folder, fileName, password)) {
+    return Outcome::Failure(code);
   }
   const std::string path = platform::JoinPath(folder, fileName);
-  if (!platform::CurrentFileSystem().Exists(path)) {
-    Fail(result::kFileNotFound);
-    return Bstr::FromAnsi("");
-  }
+  if (!platform::CurrentFileSystem().Exists(path)) return Outcome::Failure(result::kFileNotFound);
   CertStore file;
   if (const int32_t code = file.LoadPfx(path, password.str(), dwFlags)) {
-    Fail(code, file.lastError());
-    return Bstr::FromAnsi("");
+    return Outcome::Failure(code, file.lastError());
   }
 
   // The first certificate whose key can be exported makes the record; a later one may still
-  // succeed after an earlier one failed.
-  std::vector<platform::CertContext> certificates;
-  file.store().Enumerate(&certificates);
-  resultCode_ = result::kCertNotFound;
-  for (const platform::CertContext& cert : certificates) {
-    {
-      std::unique_ptr<platform::KeyContext> key;
-      uint32_t keySpec = 0;
-      if (platform::AcquireCertificatePrivateKey(cert, &key, &keySpec)) continue;
-    }
+  // succeed after an earlier one failed, and the failure's system error stays reported.
+  Result<std::string> record(Outcome::Failure(result::kCertNotFound));
+  ForEachKeyedCertificate(file.store(), [&](const platform::CertContext& cert) {
     if (dwKeyUsage > 0) {
       const CertificateWrapper wrapper(cert);
       if ((wrapper.GetKeyUsage() & static_cast<uint32_t>(dwKeyUsage)) !=
           static_cast<uint32_t>(dwKeyUsage)) {
-        resultCode_ = result::kKeyUsageMismatch;
-        continue;
+        record.outcome.code = result::kKeyUsageMismatch;
+        return true;
       }
     }
     SecretBytes blob;
     platform::SysError error = 0;
     if (const int32_t code = ExportKeyBlob(cert, &blob, &error)) {
-      Fail(code, error);
-      continue;
+      record.outcome.code = code;
+      if (error != 0) record.outcome.systemError = error;
+      return true;
     }
-    std::string text;
-    resultCode_ = MakeMobileRecordText(cert, blob, password, &text);
-    return Bstr::FromAnsi(resultCode_ == result::kSuccess ? text : std::string());
-  }
-  return Bstr::FromAnsi("");
+    record = RecordText(cert, blob, password, record.outcome.systemError);
+    return false;
+  });
+  return record;
 }
 
-Bstr SecurityEngine::ExportMobileFromIE(Bstr strSubject, Bstr strPasswd, int32_t dwFlags,
-                                        int32_t dwKeyUsage) {
-  BeginOperation(true);
-  SecretString password(strPasswd.ToAnsi());
-  strPasswd.Wipe();
+Result<std::string> Registrations::ExportMobileFromIE(Bstr strSubject, Bstr strPasswd,
+                                                      int32_t dwFlags, int32_t dwKeyUsage) {
+  SecretString password = TakePassword(strPasswd);
 
   CertStore personal;
   if (const int32_t code = personal.OpenPersonal()) {
-    Fail(code, personal.lastError());
-    return Bstr::FromAnsi("");
+    return Outcome::Failure(code, personal.lastError());
   }
   CertContexts matches;
   const int32_t found =
       personal.FindCertificates(&matches, strSubject.ToAnsi(), dwFlags, dwKeyUsage);
   if (matches.empty()) {
-    Fail(found != result::kSuccess ? found : result::kCertNotFound, personal.lastError());
-    return Bstr::FromAnsi("");
+    return Outcome::Failure(found != result::kSuccess ? found : result::kCertNotFound,
+                            personal.lastError());
   }
   size_t chosen = 0;
-  if (const int32_t code = ChooseMatch(matches, dwFlags, &chosen)) {
-    Fail(code);
-    return Bstr::FromAnsi("");
-  }
+  if (const int32_t code = ChooseMatch(matches, dwFlags, &chosen)) return Outcome::Failure(code);
   SecretBytes blob;
   platform::SysError error = 0;
   if (const int32_t code = ExportKeyBlob(matches[chosen], &blob, &error)) {
-    Fail(code, error);
-    return Bstr::FromAnsi("");
+    return Outcome::Failure(code, error);
   }
-  std::string text;
-  resultCode_ = MakeMobileRecordText(matches[chosen], blob, password, &text);
-  return Bstr::FromAnsi(resultCode_ == result::kSuccess ? text : std::string());
+  return RecordText(matches[chosen], blob, password, 0);
 }
 
-}  // namespace zyq
+}  // namespace zyq::pfx

@@ -1,12 +1,14 @@
-#include "engine/SecurityEngine.h"
+#include "pfx/PfxFileInfo.h"
+
 #include "ui/CertFileLaunchers.h"
 
-namespace zyq {
+namespace zyq::pfx {
 
-int32_t SecurityEngine::CompletePfxFileInfo(std::string& folder, std::string& fileName,
-                                            SecretString& password) {
+int32_t CompletePfxFileInfo(const EngineShared& shared, std::string& folder, std::string& fileName,
+                            SecretString& password) {
   if (!folder.empty() && !fileName.empty() && !password.empty()) return 0;
-  return ui::PromptRegisterInfo(folder, fileName, password, minPasswordLength_, maxPasswordLength_);
+  return ui::PromptRegisterInfo(folder, fileName, password, shared.minPasswordLength,
+                                shared.maxPasswordLength);
 }
 
-}  // namespace zyq
+}  // namespace zyq::pfx

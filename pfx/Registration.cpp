@@ -1,27 +1,27 @@
-// The registration operations: RegisterPfx, QueryUserInfo, UpdateRegisterMode, the four path
-// getters, and RegisterFromSigning for the signing flow.
-#include <memory>
+// The registration operations: RegisterPfx, QueryUserInfo, UpdateRegisterMode, and
+// RegisterFromSigning for the signing flow.
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "cert/CertStore.h"
 #include "cert/CertificateWrapper.h"
 #include "engine/ResultCodes.h"
-#include "engine/SecurityEngine.h"
 #include "host/HostFacts.h"
+#include "pfx/KeyedCertificates.h"
 #include "pfx/PasswordArgument.h"
+#include "pfx/PfxFileInfo.h"
 #include "pfx/RegistrationRecord.h"
+#include "pfx/Registrations.h"
 #include "platform/CertStores.h"
-#include "platform/CryptoKeys.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "ui/CertFileLaunchers.h"
 
-namespace zyq {
+namespace zyq::pfx {
 namespace {
 
 // What a registration learns from the keyed certificates of a PKCS#12 file.
-struct KeyedCertificates {
+struct KeyedScan {
   int32_t result = result::kPrivateKeyMissing;
   int count = 0;
   std::string id;         // the user ID of the last qualifying certificate
@@ -32,30 +32,23 @@ struct KeyedCertificates {
 // acquired, its key usage covers keyUsage (when > 0) and it yields a user ID; the last one that
 // qualifies names the record. A certificate without a common name yields no ID and is passed
 // over, since a record under the registration root key itself would belong to nobody.
-KeyedCertificates ScanKeyedCertificates(const CertStore& store, const SecretString& password,
-                                        int32_t keyUsage) {
-  KeyedCertificates scan;
-  std::vector<platform::CertContext> certificates;
-  store.store().Enumerate(&certificates);
-  for (const platform::CertContext& certificate : certificates) {
-    std::unique_ptr<platform::KeyContext> key;
-    uint32_t keySpec = 0;
-    if (platform::AcquireCertificatePrivateKey(certificate, &key, &keySpec) !=
-        platform::kErrorSuccess) {
-      continue;
-    }
+KeyedScan ScanKeyedCertificates(const CertStore& store, const SecretString& password,
+                                int32_t keyUsage) {
+  KeyedScan scan;
+  ForEachKeyedCertificate(store.store(), [&](const platform::CertContext& certificate) {
     const CertificateWrapper wrapper(certificate);
     if (keyUsage > 0 && (wrapper.GetKeyUsage() & static_cast<uint32_t>(keyUsage)) !=
                             static_cast<uint32_t>(keyUsage)) {
       scan.result = result::kKeyUsageMismatch;
-      continue;
+      return true;
     }
     std::string id = DeriveUserId(wrapper.GetSubjectCN());
-    if (id.empty()) continue;
+    if (id.empty()) return true;
     scan.id = std::move(id);
     EncryptRecordPassword(scan.id, password.str(), &scan.ciphertext);
     ++scan.count;
-  }
+    return true;
+  });
   if (scan.count > 0) scan.result = result::kSuccess;
   return scan;
 }
@@ -75,40 +68,41 @@ int32_t ReadExistingRecord(const Bstr& strID, std::string* id, RegistrationRecor
 
 }  // namespace
 
-int32_t SecurityEngine::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPassword,
-                                    int32_t registerMode, int32_t dwFlags, int32_t dwKeyUsage) {
-  BeginOperation(true);
+Outcome Registrations::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPassword,
+                                   int32_t registerMode, int32_t dwFlags, int32_t dwKeyUsage) {
   registeredFolder_.clear();
   registeredFileName_.clear();
   SecretString password = TakePassword(strPassword);
   platform::FileSystem& files = platform::CurrentFileSystem();
 
   std::string probe;
-  if (int32_t code = MakeProbeName(&probe)) return Fail(code);
-  if (int32_t code = ProbeRegistryAccess(probe)) return Fail(code);
+  if (int32_t code = MakeProbeName(&probe)) return Outcome::Failure(code);
+  if (int32_t code = ProbeRegistryAccess(probe)) return Outcome::Failure(code);
 
   std::string folder = strPfxPath.ToAnsi();
   std::string fileName = strPfxName.ToAnsi();
-  if (int32_t code = CompletePfxFileInfo(folder, fileName, password)) return Fail(code);
+  if (int32_t code = CompletePfxFileInfo(shared_, folder, fileName, password)) {
+    return Outcome::Failure(code);
+  }
   const std::string source = platform::JoinPath(folder, fileName);
-  if (!files.Exists(source)) return Fail(result::kFileNotFound);
+  if (!files.Exists(source)) return Outcome::Failure(result::kFileNotFound);
 
   CertStore store;
   if (int32_t code = store.LoadPfx(source, password.str(), dwFlags)) {
-    return Fail(code, store.lastError());
+    return Outcome::Failure(code, store.lastError());
   }
-  KeyedCertificates scan = ScanKeyedCertificates(store, password, dwKeyUsage);
+  KeyedScan scan = ScanKeyedCertificates(store, password, dwKeyUsage);
   store.Close();
-  if (scan.count == 0) return Fail(scan.result);
-  registeredFolder_ = BuildDefaultCertPath(osVersion_);
+  if (scan.count == 0) return Outcome::Failure(scan.result);
+  registeredFolder_ = BuildDefaultCertPath(shared_.osVersion);
   registeredFileName_ = RegisteredFileName(scan.id);
 
   // The file that the last export wrote is registered where it lies.
   if (folder == exportSourceFolder_ && fileName == exportWrittenName_ &&
       !exportWrittenPath_.empty()) {
-    resultCode_ =
+    const int32_t code =
         WriteRegistrationRecord(exportWrittenPath_, scan.ciphertext.span(), scan.id, registerMode);
-    if (resultCode_ == result::kSuccess) {
+    if (code == result::kSuccess) {
       // The getters report where the record points.
       platform::PathParts parts = platform::SplitPath(exportWrittenPath_);
       registeredFolder_ = std::move(parts.folder);
@@ -117,7 +111,7 @@ int32_t SecurityEngine::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPa
       exportWrittenPath_.clear();
       exportWrittenName_.clear();
     }
-    return resultCode_;
+    return Outcome{code};
   }
 
   // Otherwise the file is copied into the default certificate folder (or one the user picks
@@ -125,7 +119,7 @@ int32_t SecurityEngine::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPa
   // place, so no half-written certificate file is ever left.
   std::string bytes;
   if (platform::SysError error = files.ReadFile(source, &bytes)) {
-    return Fail(result::kFileNotFound, error);
+    return Outcome::Failure(result::kFileNotFound, error);
   }
   if (!files.IsFolder(registeredFolder_)) files.CreateFolders(registeredFolder_);
   std::string failedFolder = registeredFolder_;
@@ -135,7 +129,7 @@ int32_t SecurityEngine::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPa
   for (;;) {
     if (registeredFolder_.empty() || !files.IsFolder(registeredFolder_)) {
       std::string chosen = registeredFolder_.empty() ? failedFolder : registeredFolder_;
-      if (int32_t code = ui::PromptCertFolder(chosen)) return Fail(code);
+      if (int32_t code = ui::PromptCertFolder(chosen)) return Outcome::Failure(code);
       registeredFolder_ = std::move(chosen);
       files.CreateFolders(registeredFolder_);
     }
@@ -148,8 +142,9 @@ int32_t SecurityEngine::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPa
     failedFolder = registeredFolder_;
     registeredFolder_.clear();
   }
-  resultCode_ = WriteRegistrationRecord(target, scan.ciphertext.span(), scan.id, registerMode);
-  if (resultCode_ != result::kSuccess) {
+  const int32_t code =
+      WriteRegistrationRecord(target, scan.ciphertext.span(), scan.id, registerMode);
+  if (code != result::kSuccess) {
     // No copy without its record: the folder goes back to what it held.
     if (hadTarget) {
       files.WriteFileAtomic(target, oldTarget);
@@ -157,45 +152,45 @@ int32_t SecurityEngine::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPa
       files.DeleteFile(target);
     }
   }
-  return resultCode_;
+  return Outcome{code};
 }
 
-int32_t SecurityEngine::RegisterFromSigning(const std::string& folder, const std::string& fileName,
-                                            const SecretString& givenPassword, int32_t mode) {
-  BeginOperation(true);
+Outcome Registrations::RegisterFromSigning(const std::string& folder, const std::string& fileName,
+                                           const SecretString& givenPassword, int32_t mode) {
   registeredFolder_.clear();
   registeredFileName_.clear();
   platform::FileSystem& files = platform::CurrentFileSystem();
 
   std::string probe;
-  if (int32_t code = MakeProbeName(&probe)) return Fail(code);
-  if (int32_t code = ProbeRegistryAccess(probe)) return Fail(code);
+  if (int32_t code = MakeProbeName(&probe)) return Outcome::Failure(code);
+  if (int32_t code = ProbeRegistryAccess(probe)) return Outcome::Failure(code);
 
   std::string sourceFolder = folder;
   std::string sourceName = fileName;
   SecretString password = givenPassword;
   if (sourceFolder.empty() || sourceName.empty() || password.empty()) {
-    if (int32_t code = ui::PromptRegisterInfo(sourceFolder, sourceName, password,
-                                              minPasswordLength_, maxPasswordLength_)) {
-      return Fail(code);
+    if (int32_t code =
+            ui::PromptRegisterInfo(sourceFolder, sourceName, password, shared_.minPasswordLength,
+                                   shared_.maxPasswordLength)) {
+      return Outcome::Failure(code);
     }
   }
   const std::string source = platform::JoinPath(sourceFolder, sourceName);
-  if (!files.Exists(source)) return Fail(result::kFileNotFound);
+  if (!files.Exists(source)) return Outcome::Failure(result::kFileNotFound);
 
   CertStore store;
   if (int32_t code = store.LoadPfx(source, password.str(), 0)) {
-    return Fail(code, store.lastError());
+    return Outcome::Failure(code, store.lastError());
   }
-  KeyedCertificates scan = ScanKeyedCertificates(store, password, 0);
+  KeyedScan scan = ScanKeyedCertificates(store, password, 0);
   store.Close();
-  if (scan.count == 0) return Fail(result::kPrivateKeyMissing);
-  registeredFolder_ = BuildDefaultCertPath(osVersion_);
+  if (scan.count == 0) return Outcome::Failure(result::kPrivateKeyMissing);
+  registeredFolder_ = BuildDefaultCertPath(shared_.osVersion);
   registeredFileName_ = RegisteredFileName(scan.id);
 
   std::string bytes;
   if (platform::SysError error = files.ReadFile(source, &bytes)) {
-    return Fail(result::kFileNotFound, error);
+    return Outcome::Failure(result::kFileNotFound, error);
   }
   if (!files.IsFolder(registeredFolder_)) files.CreateFolders(registeredFolder_);
   // Where the copy cannot be made, the record points at the file the user signed with, which is
@@ -205,12 +200,10 @@ int32_t SecurityEngine::RegisterFromSigning(const std::string& folder, const std
     const std::string copy = platform::JoinPath(registeredFolder_, registeredFileName_);
     if (files.WriteFileAtomic(copy, bytes) == platform::kErrorSuccess) target = copy;
   }
-  resultCode_ = WriteRegistrationRecord(target, scan.ciphertext.span(), scan.id, mode);
-  return resultCode_;
+  return Outcome{WriteRegistrationRecord(target, scan.ciphertext.span(), scan.id, mode)};
 }
 
-int32_t SecurityEngine::QueryUserInfo(Bstr strID) {
-  BeginOperation(true);
+Result<ChosenCertificate> Registrations::QueryUserInfo(Bstr strID) {
   registerMode_ = -1;
   registeredFolder_.clear();
   registeredFileName_.clear();
@@ -222,41 +215,33 @@ int32_t SecurityEngine::QueryUserInfo(Bstr strID) {
   registerMode_ = record.mode;
   registeredFolder_ = std::move(parts.folder);
   registeredFileName_ = std::move(parts.name);
-  if (code != result::kSuccess) return Fail(code);
+  if (code != result::kSuccess) return Outcome::Failure(code);
 
   SecretString password;
   if (!DecryptRecordPassword(id, record.password, &password)) {
-    return Fail(result::kPkcs12WrongPassword);
+    return Outcome::Failure(result::kPkcs12WrongPassword);
   }
   CertStore store;
   if (int32_t loadCode = store.LoadPfx(record.path, password.str(), 0)) {
     registeredFileName_.clear();
     registerMode_ = -1;
-    return Fail(loadCode, store.lastError());
+    return Outcome::Failure(loadCode, store.lastError());
   }
 
   // The user's signing certificates with a usable key, one DER encoding after the other.
-  returnedCertificate_.Release();
-  std::vector<platform::CertContext> certificates;
-  store.store().Enumerate(&certificates);
-  for (const platform::CertContext& certificate : certificates) {
-    std::unique_ptr<platform::KeyContext> key;
-    uint32_t keySpec = 0;
-    if (platform::AcquireCertificatePrivateKey(certificate, &key, &keySpec) !=
-        platform::kErrorSuccess) {
-      continue;
-    }
+  platform::Bytes chosen;
+  ForEachKeyedCertificate(store.store(), [&](const platform::CertContext& certificate) {
     const CertificateWrapper wrapper(certificate);
-    if ((wrapper.GetKeyUsage() & platform::kKeyUsageDigitalSignature) == 0) continue;
-    if (wrapper.GetSubjectCN().find(id) == std::string::npos) continue;
+    if ((wrapper.GetKeyUsage() & platform::kKeyUsageDigitalSignature) == 0) return true;
+    if (wrapper.GetSubjectCN().find(id) == std::string::npos) return true;
     const platform::Bytes& der = certificate.encoded();
-    returnedCertificate_.Append(der.data(), static_cast<int>(der.size()));
-  }
-  return resultCode_;
+    chosen.insert(chosen.end(), der.begin(), der.end());
+    return true;
+  });
+  return ChosenCertificate(std::move(chosen));
 }
 
-int32_t SecurityEngine::UpdateRegisterMode(Bstr strID, Bstr strPassword, int32_t registerMode) {
-  BeginOperation(true);
+Outcome Registrations::UpdateRegisterMode(Bstr strID, Bstr strPassword, int32_t registerMode) {
   registerMode_ = -1;
   registeredFolder_.clear();
   registeredFileName_.clear();
@@ -269,35 +254,18 @@ int32_t SecurityEngine::UpdateRegisterMode(Bstr strID, Bstr strPassword, int32_t
   registerMode_ = record.mode;
   registeredFolder_ = std::move(parts.folder);
   registeredFileName_ = std::move(parts.name);
-  if (code != result::kSuccess) return Fail(code);
+  if (code != result::kSuccess) return Outcome::Failure(code);
 
   CertStore store;
   if (int32_t loadCode = store.LoadPfx(record.path, password.str(), 0)) {
     registeredFileName_.clear();
     registerMode_ = -1;
-    return Fail(loadCode, store.lastError());
+    return Outcome::Failure(loadCode, store.lastError());
   }
   store.Close();
   ByteBuffer ciphertext;
   EncryptRecordPassword(id, password.str(), &ciphertext);
-  resultCode_ = WriteRegistrationRecord(record.path, ciphertext.span(), id, registerMode);
-  return resultCode_;
+  return Outcome{WriteRegistrationRecord(record.path, ciphertext.span(), id, registerMode)};
 }
 
-Bstr SecurityEngine::GetRegisterPfxFilePath() {
-  return Bstr::FromAnsi(registeredFolder_);
-}
-
-Bstr SecurityEngine::GetRegisterPfxFileName() {
-  return Bstr::FromAnsi(registeredFileName_);
-}
-
-Bstr SecurityEngine::GetExportedPfxFilePath() {
-  return Bstr::FromAnsi(exportedFolder_);
-}
-
-Bstr SecurityEngine::GetExportedPfxFileName() {
-  return Bstr::FromAnsi(exportedFileName_);
-}
-
-}  // namespace zyq
+}  // namespace zyq::pfx

@@ -42,8 +42,7 @@ class Registrations {
                           int32_t dwKeyUsage);
   Outcome ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr strOldPass, Bstr strNewPass,
                           int32_t dwFlags);
-  Result<ChosenCertificate> SelectCertFromIE(Bstr strSubject, int32_t dwFlags,
-                                             int32_t dwKeyUsage);
+  Result<ChosenCertificate> SelectCertFromIE(Bstr strSubject, int32_t dwFlags, int32_t dwKeyUsage);
   Result<std::string> ExportMobileFromPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPasswd,
                                           int32_t dwFlags, int32_t dwKeyUsage);
   Result<std::string> ExportMobileFromIE(Bstr strSubject, Bstr strPasswd, int32_t dwFlags,

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "codec/ByteBuffer.h"
 #include "engine/SecurityEngine.h"
 #include "pfx/RegistrationRecord.h"
 #include "platform/Text.h"
@@ -13,30 +14,14 @@
 #include "tests/ui/ScriptedDialogs.h"
 
 namespace zyq {
-
-// Reaches the engine's fields that no operation reports directly.
-class SecurityEngineTestPeer {
- public:
-  static const ByteBuffer& ReturnedCertificate(const SecurityEngine& e) {
-    return e.returnedCertificate_;
-  }
-  static void SetExport(SecurityEngine& e, std::string source, std::string path, std::string name) {
-    e.exportSourceFolder_ = std::move(source);
-    e.exportWrittenPath_ = std::move(path);
-    e.exportWrittenName_ = std::move(name);
-  }
-  static bool ExportFieldsEmpty(const SecurityEngine& e) {
-    return e.exportSourceFolder_.empty() && e.exportWrittenPath_.empty() &&
-           e.exportWrittenName_.empty();
-  }
-};
-
 namespace {
 
 using platform::Bstr;
 using platform::Utf8ToAnsi;
 using test::U16;
-using Peer = SecurityEngineTestPeer;
+
+// ExportPfxFromIE: remove the certificate from "MY" once the file is written.
+constexpr int32_t kRemoveAfterExport = 0x1000;
 
 Bstr W(const std::string& utf8) {
   return Bstr::FromView(U16(utf8));
@@ -44,6 +29,13 @@ Bstr W(const std::string& utf8) {
 
 std::string Utf8(const Bstr& text) {
   return platform::WideToUtf8(text.View());
+}
+
+// The returned certificate's DER, from its Base64 text.
+std::string ReturnedDer(SecurityEngine& engine) {
+  ByteBuffer der;
+  if (!der.DecodeBase64(engine.GetRtnCert().ToAnsi().c_str())) return std::string();
+  return std::string(der.view());
 }
 
 std::string CertDer(const test::UserPfx& pfx) {
@@ -97,7 +89,7 @@ TEST_F(RegistrationTest, RegisterPfxCopiesTheFileIntoTheDefaultFolder) {
   EXPECT_EQ(engine.GetRegisterUserMode(), 3);
   EXPECT_EQ(Utf8(engine.GetRegisterPfxFilePath()), test::DefaultCertFolderUtf8());
   EXPECT_EQ(Utf8(engine.GetRegisterPfxFileName()), "A123456789.pfx");
-  EXPECT_EQ(std::string(Peer::ReturnedCertificate(engine).view()), CertDer(pfx));
+  EXPECT_EQ(ReturnedDer(engine), CertDer(pfx));
 
   // Once the registered file is gone the record is still reported, with 5902.
   std::filesystem::remove(FsPath(copy));
@@ -202,17 +194,24 @@ TEST_F(RegistrationTest, UpdateRegisterModeChecksThePassword) {
 
 TEST_F(RegistrationTest, ExportedFileIsRegisteredInPlaceOnce) {
   const test::UserPfx pfx = test::MakeUserPfx({.commonName = "J123456789"});
-  Peer::SetExport(engine, Utf8ToAnsi(pfx.folder), Utf8ToAnsi(pfx.path), Utf8ToAnsi(pfx.fileName));
-  ASSERT_EQ(engine.RegisterPfx(W(pfx.folder), W(pfx.fileName), W("pass1234"), 2, 0, 0), 0);
-  EXPECT_TRUE(Peer::ExportFieldsEmpty(engine));
+  // The certificate goes into "MY" and out again into a file of its own.
+  ASSERT_EQ(engine.ImportPfxToIE(W(pfx.folder), W(pfx.fileName), W("pass1234"), 0, 0), 0);
+  const std::string exported = test::NewFolder("exported");
+  ASSERT_EQ(engine.ExportPfxFromIE(W("C=TW, O=Test, CN=J123456789"), W(exported), W("pass1234"),
+                                   kRemoveAfterExport, 0),
+            0);
+  ASSERT_EQ(Utf8(engine.GetExportedPfxFileName()), "J123456789.pfx");
+  const std::string written = exported + "/J123456789.pfx";
+
+  ASSERT_EQ(engine.RegisterPfx(W(exported), W("J123456789.pfx"), W("pass1234"), 2, 0, 0), 0);
   RegistrationRecord record;
   ASSERT_EQ(ReadRegistrationRecord("J123456789", &record), 0);
-  EXPECT_EQ(record.path, pfx.path);
-  EXPECT_EQ(Utf8(engine.GetRegisterPfxFilePath()), pfx.folder);
-  EXPECT_EQ(Utf8(engine.GetRegisterPfxFileName()), pfx.fileName);
+  EXPECT_EQ(record.path, Utf8ToAnsi(written));
+  EXPECT_EQ(Utf8(engine.GetRegisterPfxFilePath()), exported);
+  EXPECT_EQ(Utf8(engine.GetRegisterPfxFileName()), "J123456789.pfx");
   EXPECT_FALSE(std::filesystem::exists(FsPath(test::DefaultCertFolderUtf8() + "/J123456789.pfx")));
-  // The second time the file is copied as usual.
-  ASSERT_EQ(engine.RegisterPfx(W(pfx.folder), W(pfx.fileName), W("pass1234"), 2, 0, 0), 0);
+  // The export is used up: the second time the file is copied as usual.
+  ASSERT_EQ(engine.RegisterPfx(W(exported), W("J123456789.pfx"), W("pass1234"), 2, 0, 0), 0);
   ASSERT_EQ(ReadRegistrationRecord("J123456789", &record), 0);
   EXPECT_EQ(record.path, Utf8ToAnsi(test::DefaultCertFolderUtf8() + "/J123456789.pfx"));
 }
