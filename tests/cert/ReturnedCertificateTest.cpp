@@ -28,8 +28,7 @@ using F = ReturnedCertificate::Field;
 
 Texts ReadAll(const ReturnedCertificate& returned) {
   const auto read = [&](F field) {
-    const std::string ansi = returned.Read(field);
-    return Bstr::FromAnsi(ansi).View();
+    return std::u16string(Bstr::FromAnsi(returned.Read(field)).View());
   };
   Texts t;
   t.subject = read(F::kSubject);
