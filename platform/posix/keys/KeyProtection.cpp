@@ -183,10 +183,14 @@ SysError SetUpKeyProtection(StateDatabase& db) {
     state.verified.reset();
     state.migrationPending = false;
   }
-  Statement unsealed(db,
-                     "SELECT EXISTS (SELECT 1 FROM key_pairs "
-                     "WHERE substr(private_key, 1, 1) = x'30')");
-  if (unsealed.Step() != SQLITE_ROW || unsealed.ColumnInt(0) == 0) return kErrorSuccess;
+  {
+    // Reset before sealing: a statement left open keeps a read transaction, which would keep
+    // the checkpoint after the sealing from emptying the log.
+    Statement unsealed(db,
+                       "SELECT EXISTS (SELECT 1 FROM key_pairs "
+                       "WHERE substr(private_key, 1, 1) = x'30')");
+    if (unsealed.Step() != SQLITE_ROW || unsealed.ColumnInt(0) == 0) return kErrorSuccess;
+  }
   {
     std::lock_guard lock(state.mutex);
     state.migrationPending = true;
