@@ -88,8 +88,8 @@ std::vector<std::vector<uint8_t>> PrivateParts(const std::vector<uint8_t>& pkcs8
   std::vector<std::vector<uint8_t>> parts{pkcs8};
   const unsigned char* p = pkcs8.data();
   EVP_PKEY* key = d2i_AutoPrivateKey(nullptr, &p, static_cast<long>(pkcs8.size()));
-  for (const char* name : {OSSL_PKEY_PARAM_RSA_FACTOR1, OSSL_PKEY_PARAM_RSA_FACTOR2,
-                           OSSL_PKEY_PARAM_RSA_D}) {
+  for (const char* name :
+       {OSSL_PKEY_PARAM_RSA_FACTOR1, OSSL_PKEY_PARAM_RSA_FACTOR2, OSSL_PKEY_PARAM_RSA_D}) {
     BIGNUM* bn = nullptr;
     if (key != nullptr && EVP_PKEY_get_bn_param(key, name, &bn) == 1) {
       std::vector<uint8_t> bytes(static_cast<size_t>(BN_num_bytes(bn)));

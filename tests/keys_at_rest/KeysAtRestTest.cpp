@@ -4,8 +4,8 @@
 // the rows or making a new key. The same program runs with the master key in a 0600 file and,
 // under run_under_keyring.sh, in a real keyring (ZYQSEC_KEYRING=required).
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -210,6 +210,35 @@ TEST_F(KeysAtRestTest, KeyringRequiredWithoutOneRefusesAndFileFallbackWithoutBus
   unsetenv("ZYQSEC_KEY_FILE");
   setenv("ZYQSEC_KEYRING", savedMode.c_str(), 1);
   if (!savedBus.empty()) setenv("DBUS_SESSION_BUS_ADDRESS", savedBus.c_str(), 1);
+}
+
+TEST_F(KeysAtRestTest, AutoModeTakesTheRecordedKeyWhenKeyringAndFileBothHoldOne) {
+  const char* mode = std::getenv("ZYQSEC_KEYRING");
+  const std::string savedMode = mode != nullptr ? mode : "";
+  const std::string file = test::TestRoot() + "/both/master-key";
+  setenv("ZYQSEC_KEY_FILE", file.c_str(), 1);
+  // Sealed under a file key (a session without a keyring) ...
+  setenv("ZYQSEC_KEYRING", "off", 1);
+  std::unique_ptr<KeyContext> context;
+  ASSERT_EQ(AcquireKeyContext("both", kMsEnhancedProv, kProvRsaFull, kCryptNewKeyset, &context),
+            kErrorSuccess);
+  ASSERT_EQ(context->GenerateKey(kAtSignature, (512u << 16) | kCryptExportable), kErrorSuccess);
+  // ... then opened where the keyring holds a key of its own (in the keyring run).
+  if (test::KeyringRun() && test::StoredMasterKey().empty()) {
+    test::PutMasterKey(test::OtherMasterKey());
+  }
+  setenv("ZYQSEC_KEYRING", "auto", 1);
+  Restart();
+  SecretBytes pkcs8;
+  EXPECT_EQ(Open("both")->ExportPrivateKeyPkcs8(kAtSignature, &pkcs8), kErrorSuccess);
+  // The keyring alone does not open it.
+  if (test::KeyringRun()) {
+    setenv("ZYQSEC_KEYRING", "required", 1);
+    Restart();
+    EXPECT_EQ(Open("both")->ExportPrivateKeyPkcs8(kAtSignature, &pkcs8), kNteKeysetEntryBad);
+  }
+  unsetenv("ZYQSEC_KEY_FILE");
+  setenv("ZYQSEC_KEYRING", savedMode.c_str(), 1);
 }
 
 TEST_F(KeysAtRestTest, DatabaseOfEarlierCodeIsSealedWhenFirstOpened) {

@@ -193,8 +193,7 @@ TEST_F(KeyCacheTest, DatabaseWithoutGenerationsKeepsItsKeysAndGainsThem) {
                       "WHERE name = '" +
                       link.containerName + "')"));
   std::vector<uint8_t> signature;
-  EXPECT_EQ(context->SignHash(kAtKeyExchange, kCalgSha1, kHash, 0, &signature),
-            kNteKeysetEntryBad);
+  EXPECT_EQ(context->SignHash(kAtKeyExchange, kCalgSha1, kHash, 0, &signature), kNteKeysetEntryBad);
 }
 
 }  // namespace

@@ -78,7 +78,13 @@ SysError KeyFor(StateDatabase& db, std::shared_ptr<const MasterKey>* key) {
   std::optional<std::string> check;
   bool sealedRows = false;
   if (SysError err = ReadRecord(db, &check, &sealedRows); err != kErrorSuccess) return err;
-  if (SysError err = GetMasterKey(!check && !sealedRows, key); err != kErrorSuccess) return err;
+  MasterKeyWanted wanted;
+  if (check) {
+    wanted.check = {reinterpret_cast<const uint8_t*>(check->data()), check->size()};
+  } else {
+    wanted.create = !sealedRows;
+  }
+  if (SysError err = GetMasterKey(wanted, key); err != kErrorSuccess) return err;
   if (!check) {
     // Sealed rows without a record (a record deleted by hand): the key is tried on the rows
     // themselves, and nothing is recorded that might be wrong.
@@ -87,7 +93,8 @@ SysError KeyFor(StateDatabase& db, std::shared_ptr<const MasterKey>* key) {
       Statement insert(db,
                        "INSERT OR IGNORE INTO key_protection (id, version, key_check) "
                        "VALUES (1, ?, ?)");
-      insert.Bind(1, kProtectionVersion).BindBlob(2, (*key)->Check().data(), (*key)->Check().size());
+      insert.Bind(1, kProtectionVersion)
+          .BindBlob(2, (*key)->Check().data(), (*key)->Check().size());
       if (insert.Step() != SQLITE_DONE) return LastError(db);
       // Another process may have recorded its key first.
       std::optional<std::string> recorded;
@@ -134,8 +141,8 @@ SysError Migrate(StateDatabase& db) {
     }
     for (const UnsealedRow& row : rows) {
       std::vector<uint8_t> sealed;
-      if (SysError sealErr = SealKey(*key, {row.containerId, row.keySpec}, row.pkcs8.bytes(),
-                                     &sealed);
+      if (SysError sealErr =
+              SealKey(*key, {row.containerId, row.keySpec}, row.pkcs8.bytes(), &sealed);
           sealErr != kErrorSuccess) {
         return sealErr;
       }

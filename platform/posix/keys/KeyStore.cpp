@@ -221,8 +221,8 @@ SysError LoadKeyPair(StateDatabase& db, std::string_view provider, std::string_v
   const auto publicKey = BlobColumn(st, 2);
   out.publicKey.assign(publicKey.begin(), publicKey.end());
   if (withPrivateKey) {
-    if (SysError err = RevealPrivateKey(db, {st.ColumnInt(5), keySpec}, BlobColumn(st, 3),
-                                        &out.pkcs8);
+    if (SysError err =
+            RevealPrivateKey(db, {st.ColumnInt(5), keySpec}, BlobColumn(st, 3), &out.pkcs8);
         err != kErrorSuccess) {
       return err;
     }

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -164,30 +165,9 @@ SysError NewKeyBytes(SecretBytes* bytes) {
              : kNteFail;
 }
 
-// Makes the key in the keyring (useKeyring) or in the file, unless another process made one
-// meanwhile; *place says where it went.
-SysError Create(bool useKeyring, const std::string& path, std::shared_ptr<const MasterKey>* key,
-                std::string* place) {
-  const CreationLock lock(path);
-  SysError err = kErrorSuccess;
-  if (useKeyring) {
-    *place = kKeyringPlace;
-    const KeyringAnswer again = FromKeyring(key, &err);
-    if (again == KeyringAnswer::kFound) return kErrorSuccess;
-    if (again != KeyringAnswer::kNotFound) return err != kErrorSuccess ? err : kErrorServiceNotActive;
-    SecretBytes bytes;
-    if (err = NewKeyBytes(&bytes); err != kErrorSuccess) return err;
-    if (StoreKeyringSecret(ToHex(bytes), &err) != KeyringAnswer::kFound) {
-      return err != kErrorSuccess ? err : kErrorServiceNotActive;
-    }
-    // Read back: the key used is the one the keyring will give again.
-    if (FromKeyring(key, &err) != KeyringAnswer::kFound) {
-      return err != kErrorSuccess ? err : kErrorServiceNotActive;
-    }
-    return kErrorSuccess;
-  }
-  *place = path;
-  err = FromFile(path, key);
+// Makes a key in the file unless another process made one meanwhile.
+SysError CreateInFile(const std::string& path, std::shared_ptr<const MasterKey>* key) {
+  SysError err = FromFile(path, key);
   if (err != kErrorFileNotFound) return err;
   SecretBytes bytes;
   if (err = NewKeyBytes(&bytes); err != kErrorSuccess) return err;
@@ -195,6 +175,30 @@ SysError Create(bool useKeyring, const std::string& path, std::shared_ptr<const 
   if (err == kErrorFileExists) return FromFile(path, key);
   if (err != kErrorSuccess) return err;
   return MasterKey::FromBytes(bytes.bytes(), key);
+}
+
+// Makes a key in the keyring unless another process made one meanwhile; *stored false when the
+// keyring could not store it (err then tells why).
+SysError CreateInKeyring(std::shared_ptr<const MasterKey>* key, bool* stored) {
+  *stored = false;
+  SysError err = kErrorSuccess;
+  const KeyringAnswer again = FromKeyring(key, &err);
+  if (again == KeyringAnswer::kFound) {
+    *stored = true;
+    return kErrorSuccess;
+  }
+  if (again != KeyringAnswer::kNotFound) return err != kErrorSuccess ? err : kErrorServiceNotActive;
+  SecretBytes bytes;
+  if (err = NewKeyBytes(&bytes); err != kErrorSuccess) return err;
+  if (StoreKeyringSecret(ToHex(bytes), &err) != KeyringAnswer::kFound) {
+    return err != kErrorSuccess ? err : kErrorServiceNotActive;
+  }
+  // Read back: the key used is the one the keyring will give again.
+  if (FromKeyring(key, &err) != KeyringAnswer::kFound) {
+    return err != kErrorSuccess ? err : kErrorServiceNotActive;
+  }
+  *stored = true;
+  return kErrorSuccess;
 }
 
 }  // namespace
@@ -216,46 +220,85 @@ SysError MasterKey::FromBytes(std::span<const uint8_t> bytes,
   return kErrorSuccess;
 }
 
-SysError GetMasterKey(bool create, std::shared_ptr<const MasterKey>* key) {
+SysError GetMasterKey(const MasterKeyWanted& wanted, std::shared_ptr<const MasterKey>* key) {
   const Mode mode = ReadMode();
   const std::string path = MasterKeyFilePath();
   Kept& kept = Keys();
   std::lock_guard lock(kept.mutex);
+  bool foundOther = false;
+  // A key of a place: taken when it has the check asked for.
+  const auto take = [&](const std::shared_ptr<const MasterKey>& found) {
+    if (wanted.check.empty() || std::equal(wanted.check.begin(), wanted.check.end(),
+                                           found->Check().begin(), found->Check().end())) {
+      *key = found;
+      return true;
+    }
+    foundOther = true;
+    return false;
+  };
+
+  SysError keyringError = kErrorSuccess;
   bool keyringAnswered = false;
   if (mode != Mode::kOff) {
+    std::shared_ptr<const MasterKey> found;
     if (auto it = kept.keys.find(kKeyringPlace); it != kept.keys.end()) {
-      *key = it->second;
-      return kErrorSuccess;
-    }
-    SysError err = kErrorSuccess;
-    switch (FromKeyring(key, &err)) {
-      case KeyringAnswer::kFound:
-        kept.keys.emplace(kKeyringPlace, *key);
-        return kErrorSuccess;
-      case KeyringAnswer::kFailed:
-        return err;
-      case KeyringAnswer::kAbsent:
-        if (mode == Mode::kRequired) return kErrorServiceNotActive;
-        break;
-      case KeyringAnswer::kNotFound:
-        keyringAnswered = true;
-        break;
+      if (take(it->second)) return kErrorSuccess;
+      keyringAnswered = true;
+    } else {
+      switch (FromKeyring(&found, &keyringError)) {
+        case KeyringAnswer::kFound:
+          kept.keys.emplace(kKeyringPlace, found);
+          if (take(found)) return kErrorSuccess;
+          keyringAnswered = true;
+          break;
+        case KeyringAnswer::kFailed:
+          if (mode == Mode::kRequired) return keyringError;
+          break;
+        case KeyringAnswer::kAbsent:
+          if (mode == Mode::kRequired) return kErrorServiceNotActive;
+          break;
+        case KeyringAnswer::kNotFound:
+          keyringAnswered = true;
+          break;
+      }
     }
   }
+
+  SysError fileError = kErrorFileNotFound;
   if (mode != Mode::kRequired) {
+    std::shared_ptr<const MasterKey> found;
     if (auto it = kept.keys.find(path); it != kept.keys.end()) {
-      *key = it->second;
+      fileError = kErrorSuccess;
+      found = it->second;
+    } else {
+      fileError = FromFile(path, &found);
+      if (fileError == kErrorSuccess) kept.keys.emplace(path, found);
+    }
+    if (fileError == kErrorSuccess && take(found)) return kErrorSuccess;
+  }
+
+  if (foundOther) return kNteKeysetEntryBad;
+  if (keyringError != kErrorSuccess) return keyringError;
+  if (fileError != kErrorSuccess && fileError != kErrorFileNotFound) return fileError;
+  if (!wanted.create || !wanted.check.empty()) return kNteBadKeyState;
+
+  const CreationLock creation(path);
+  std::shared_ptr<const MasterKey> made;
+  if (keyringAnswered) {
+    bool stored = false;
+    const SysError err = CreateInKeyring(&made, &stored);
+    if (stored) {
+      kept.keys.insert_or_assign(std::string(kKeyringPlace), made);
+      *key = made;
       return kErrorSuccess;
     }
-    const SysError err = FromFile(path, key);
-    if (err == kErrorSuccess) kept.keys.emplace(path, *key);
-    if (err != kErrorFileNotFound) return err;
+    if (mode == Mode::kRequired || err == kErrorCancelled) return err;
   }
-  if (!create) return kNteBadKeyState;
-  std::string place;
-  const SysError err = Create(keyringAnswered, path, key, &place);
-  if (err == kErrorSuccess) kept.keys.emplace(place, *key);
-  return err;
+  const SysError err = CreateInFile(path, &made);
+  if (err != kErrorSuccess) return err;
+  kept.keys.insert_or_assign(path, made);
+  *key = made;
+  return kErrorSuccess;
 }
 
 void ForgetMasterKeysForTesting() {

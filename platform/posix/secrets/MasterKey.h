@@ -40,12 +40,24 @@ class MasterKey {
   std::array<uint8_t, kCheckSize> check_{};
 };
 
-// The user's master key from the place ZYQSEC_KEYRING allows. With create false a key that
-// exists nowhere gives kNteBadKeyState; with create true one is made and stored (in the Secret
-// Service when one answers and the mode allows it, else in the file). Other failures:
-// kErrorServiceNotActive (the keyring is required and none answers, or it failed), kErrorCancelled
-// (the user dismissed the keyring's prompt), a file error (MasterKeyFile.h).
-SysError GetMasterKey(bool create, std::shared_ptr<const MasterKey>* key);
+// What a caller needs of the master key.
+struct MasterKeyWanted {
+  // The key of this check value (MasterKey::Check); empty: any key found.
+  std::span<const uint8_t> check;
+  // Make and store a key when none is found (only with no check given).
+  bool create = false;
+};
+
+// The user's master key from the places ZYQSEC_KEYRING allows, the keyring before the file.
+// With a check, the first key found that has it (so that a database sealed under a file key
+// still opens after a keyring came to hold another); a key found elsewhere but none with the
+// check gives NTE_KEYSET_ENTRY_BAD. A key found nowhere gives NTE_BAD_KEY_STATE, unless create
+// is asked for: then one is made and stored, in the keyring when it answered (in "auto" mode
+// the file when the keyring cannot store it, as on a server where a keyring daemon starts but
+// cannot make a keyring), else in the file. Other failures: kErrorServiceNotActive (the keyring
+// is required and none answers, or it failed), kErrorCancelled (the user dismissed the
+// keyring's prompt), the errors of the file (MasterKeyFile.h).
+SysError GetMasterKey(const MasterKeyWanted& wanted, std::shared_ptr<const MasterKey>* key);
 
 // Forgets (and wipes) the keys kept by this process (tests that change the environment).
 void ForgetMasterKeysForTesting();

@@ -126,9 +126,8 @@ SysError CreateMasterKeyFile(const std::string& path, const SecretBytes& bytes) 
   ::umask(old);
   if (fd.get() < 0) return FromErrno(errno);
   SysError err = kErrorSuccess;
-  if (::fchmod(fd.get(), 0600) != 0 || !WriteAll(fd.get(), bytes.bytes().data(),
-                                                 bytes.bytes().size()) ||
-      ::fsync(fd.get()) != 0) {
+  if (::fchmod(fd.get(), 0600) != 0 ||
+      !WriteAll(fd.get(), bytes.bytes().data(), bytes.bytes().size()) || ::fsync(fd.get()) != 0) {
     err = errno == ENOSPC || errno == EDQUOT ? kErrorDiskFull : kErrorWriteFault;
   } else if (::link(temporary.c_str(), path.c_str()) != 0) {
     err = FromErrno(errno);

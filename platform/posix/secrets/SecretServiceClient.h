@@ -14,10 +14,10 @@
 namespace zyq::platform::posix {
 
 enum class KeyringAnswer {
-  kFound,      // *secret holds the item's secret
-  kNotFound,   // the Secret Service answered: no such item
-  kAbsent,     // no Secret Service answers (no library, no bus, nobody owns the name)
-  kFailed,     // it answered with an error: *error tells which
+  kFound,     // *secret holds the item's secret
+  kNotFound,  // the Secret Service answered: no such item
+  kAbsent,    // no Secret Service answers (no library, no bus, nobody owns the name)
+  kFailed,    // it answered with an error: *error tells which
 };
 
 KeyringAnswer LookUpKeyringSecret(SecretString* secret, SysError* error);
