@@ -31,21 +31,29 @@ const std::vector<uint8_t> kSha1Prefix = test::Bytes(
     {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E, 0x03, 0x02, 0x1A, 0x05, 0x00, 0x04, 0x14});
 const std::vector<uint8_t> kHash(20, 0x3C);
 
-// Each test starts as a new process would: no connection, no master key in memory.
+// Each test starts as a new process would: no connection, no master key in memory, and the
+// key file (when there is one) in its default place below HOME.
 class KeysAtRestTest : public test::KeyStateTest {
  protected:
   void SetUp() override {
     test::KeyStateTest::SetUp();
+    const char* file = std::getenv("ZYQSEC_KEY_FILE");
+    savedKeyFile_ = file != nullptr ? file : "";
+    unsetenv("ZYQSEC_KEY_FILE");
     Restart();
   }
   void TearDown() override {
     Restart();
+    if (!savedKeyFile_.empty()) setenv("ZYQSEC_KEY_FILE", savedKeyFile_.c_str(), 1);
     test::KeyStateTest::TearDown();
   }
   static void Restart() {
     posix::StateDatabase::CloseForTesting();
     posix::ForgetMasterKeysForTesting();
   }
+
+ private:
+  std::string savedKeyFile_;
 };
 
 std::unique_ptr<KeyContext> Open(const std::string& container) {
@@ -119,6 +127,7 @@ TEST_F(KeysAtRestTest, CreatedImportedAndSignedKeysLeaveNoPrivateBytesInTheFiles
   if (test::KeyringRun()) {
     EXPECT_NE(::stat(file.c_str(), &st), 0) << file;
   } else {
+    EXPECT_EQ(file, std::string(std::getenv("HOME")) + "/.config/ZYQSecurities/master-key");
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     ASSERT_EQ(::stat(std::filesystem::path(file).parent_path().c_str(), &st), 0);
@@ -300,6 +309,7 @@ TEST_F(KeysAtRestTest, SealingKilledPartWayLeavesEveryKeyReadable) {
 TEST(KeysAtRestChild, DISABLED_SealUntilKilled) {
   setenv("ZYQSEC_HOME", std::getenv("ZYQSEC_TEST_CHILD_STATE"), 1);
   setenv("HOME", std::getenv("ZYQSEC_TEST_CHILD_HOME"), 1);
+  unsetenv("ZYQSEC_KEY_FILE");  // the parent's key, in its default place below HOME
   posix::StateDatabase* db = posix::StateDatabase::Open();
   ASSERT_NE(db, nullptr);
   sqlite3_exec(db->handle(), "PRAGMA cache_size = 1", nullptr, nullptr, nullptr);

@@ -31,10 +31,11 @@ void IsolateProcess() {
   setenv("ZYQSEC_HOME", (g_root + "/state").c_str(), 1);
   setenv("TMPDIR", (g_root + "/tmp").c_str(), 1);
   unsetenv("XDG_DATA_HOME");
-  // The master key goes to a file in the new HOME, never to the user's keyring, unless a test
-  // run asks for a keyring (tests/keys_at_rest/run_under_keyring.sh).
+  // The master key of the private keys goes to a file of this root (not into HOME, whose
+  // contents tests check), never to the user's keyring, unless a test run asks for a keyring
+  // (tests/keys_at_rest/run_under_keyring.sh).
   unsetenv("XDG_CONFIG_HOME");
-  unsetenv("ZYQSEC_KEY_FILE");
+  setenv("ZYQSEC_KEY_FILE", (g_root + "/keys/master-key").c_str(), 1);
   if (std::getenv("ZYQSEC_KEYRING") == nullptr) setenv("ZYQSEC_KEYRING", "off", 1);
   if (std::getenv("ZYQSEC_UI") == nullptr) setenv("ZYQSEC_UI", "none", 1);
   std::atexit(RemoveRoot);
