@@ -85,6 +85,9 @@ SysError KeyFor(StateDatabase& db, std::shared_ptr<const MasterKey>* key) {
     wanted.create = !sealedRows;
   }
   if (SysError err = GetMasterKey(wanted, key); err != kErrorSuccess) return err;
+  // A record made inside the caller's transaction is not kept as verified: that transaction
+  // may still roll back.
+  const bool lasting = check.has_value();
   if (!check) {
     // Sealed rows without a record (a record deleted by hand): the key is tried on the rows
     // themselves, and nothing is recorded that might be wrong.
@@ -108,6 +111,7 @@ SysError KeyFor(StateDatabase& db, std::shared_ptr<const MasterKey>* key) {
     if (err != kErrorSuccess) return err;
   }
   if (!check || !Matches(*check, **key)) return kNteKeysetEntryBad;
+  if (!lasting && sqlite3_get_autocommit(db.handle()) == 0) return kErrorSuccess;
   std::lock_guard lock(state.mutex);
   if (SameConnection(state, db)) state.verified = *key;
   return kErrorSuccess;
@@ -123,6 +127,7 @@ struct UnsealedRow {
 SysError Migrate(StateDatabase& db) {
   std::shared_ptr<const MasterKey> key;
   if (SysError err = KeyFor(db, &key); err != kErrorSuccess) return err;
+  bool none = false;
   const SysError err = db.Transaction([&] {
     std::vector<UnsealedRow> rows;
     {
@@ -139,6 +144,7 @@ SysError Migrate(StateDatabase& db) {
       }
       if (rc != SQLITE_DONE) return LastError(db);
     }
+    none = rows.empty();
     for (const UnsealedRow& row : rows) {
       std::vector<uint8_t> sealed;
       if (SysError sealErr =
@@ -156,16 +162,17 @@ SysError Migrate(StateDatabase& db) {
     }
     return kErrorSuccess;
   });
-  if (err != kErrorSuccess) return err;
+  // Done once committed; inside the caller's transaction, which may still roll back, the rows
+  // are looked at again at the next use.
+  if (err != kErrorSuccess || (!none && sqlite3_get_autocommit(db.handle()) == 0)) return err;
   {
     State& state = Current();
     std::lock_guard lock(state.mutex);
     if (SameConnection(state, db)) state.migrationPending = false;
   }
   // The old pages go from the journal too (when no other connection reads it now).
-  if (sqlite3_get_autocommit(db.handle()) != 0) {
-    sqlite3_exec(db.handle(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-  }
+  if (sqlite3_get_autocommit(db.handle()) == 0) return kErrorSuccess;
+  sqlite3_exec(db.handle(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
   return kErrorSuccess;
 }
 
