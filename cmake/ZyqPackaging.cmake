@@ -79,9 +79,12 @@ set(CPACK_DEBIAN_DIALOGS_DESCRIPTION
 The dialogs of the component (PKCS#12 file and password, password change,
 certificate folder, certificate list, file and folder pickers) as GTK 3
 windows. The library loads this module when it first shows a dialog.")
+# libsecret is loaded at run time to keep the master key of the private keys in the desktop's
+# keyring; without it the key lives in a 0600 file (docs/keys-at-rest.md).
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "libsecret-1-0")
 if(TARGET zyq_gtk_module)
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS
-    "${CPACK_DEBIAN_DIALOGS_PACKAGE_NAME} (= ${zyq_deb_version})")
+    "${CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS}, ${CPACK_DEBIAN_DIALOGS_PACKAGE_NAME} (= ${zyq_deb_version})")
 endif()
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libzyqsecuritiesatl-dev)

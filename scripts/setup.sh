@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config ccache git
   libssl-dev openssl libsqlite3-dev
   libgtk-3-dev xvfb xauth fonts-noto-cjk
+  libsecret-1-dev gnome-keyring libsecret-tools dbus
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   openjdk-17-jdk-headless
   clang libclang-rt-14-dev

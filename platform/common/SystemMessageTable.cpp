@@ -58,6 +58,7 @@ constexpr Message kMessages[] = {
      "not read in, or write out, or flush, one of the files that contain the system's image "
      "of the registry."},
     {1018, "Illegal operation attempted on a registry key that has been marked for deletion."},
+    {1062, "The service has not been started."},
     {1117, "The request could not be performed because of an I/O device error."},
     {1223, "The operation was canceled by the user."},
     {1312, "A specified logon session does not exist. It may already have been terminated."},
@@ -85,6 +86,7 @@ constexpr Message kMessages[] = {
     {0x80090016, "Keyset does not exist"},
     {0x80090017, "Provider type not defined."},
     {0x80090019, "The keyset is not defined."},
+    {0x8009001A, "Keyset as registered is invalid."},
     {0x8009001E, "Provider DLL could not be found."},
     {0x8009001F, "The Keyset parameter is invalid."},
     {0x80090020, "An internal error occurred."},

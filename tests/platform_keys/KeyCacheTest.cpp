@@ -94,16 +94,17 @@ TEST_F(KeyCacheTest, KeyReplacedElsewhereIsNeverSignedWithFromTheCache) {
   EXPECT_TRUE(SignsFor(*context, kAtSignature, third));
 
   // A program writing the tables directly (no code of ours) puts the key of another container
-  // in place of this one's.
+  // in place of this one's: the cached key is not signed with, and the moved key, sealed for
+  // its own row, does not open in this one.
   auto donor = NewContainerWithKey("donor", kAtSignature, 0);
   ASSERT_NE(donor, nullptr);
-  const auto donorKey = PublicKeyInfo(*donor, kAtSignature);
   ASSERT_TRUE(OtherConnection(
       "UPDATE key_pairs SET (public_key, private_key) = (SELECT k.public_key, k.private_key "
       "FROM key_pairs k JOIN key_containers c ON c.id = k.container_id WHERE c.name = 'donor') "
       "WHERE container_id = (SELECT id FROM key_containers WHERE name = 'signer')"));
-  EXPECT_TRUE(SignsFor(*context, kAtSignature, donorKey));
-  EXPECT_EQ(posix::CachedKeyCountForTesting(kMsEnhancedProv, "signer"), 1u);
+  std::vector<uint8_t> signature;
+  EXPECT_EQ(context->SignHash(kAtSignature, kCalgSha1, kHash, 0, &signature), kNteKeysetEntryBad);
+  EXPECT_EQ(posix::CachedKeyCountForTesting(kMsEnhancedProv, "signer"), 0u);
 }
 
 TEST_F(KeyCacheTest, KeyProtectedElsewhereAsksBeforeEverySignature) {
@@ -178,7 +179,8 @@ TEST_F(KeyCacheTest, DatabaseWithoutGenerationsKeepsItsKeysAndGainsThem) {
   std::unique_ptr<KeyContext> context;
   ASSERT_EQ(AcquireKeyContext(link, &context), kErrorSuccess);
   EXPECT_TRUE(SignsFor(*context, kAtKeyExchange, spki));
-  // The column is there now, and a change through it reaches the cached key.
+  // The column is there now, and a change through it reaches the cached key (a key moved in
+  // from another row, which does not open there).
   const auto other = test::OpenSslRsaKeyDer(1024);
   KeyProvInfo otherLink;
   ASSERT_EQ(ImportPrivateKey(other, kMsEnhancedProv, kProvRsaFull, kAtKeyExchange, 0, &otherLink),
@@ -190,7 +192,8 @@ TEST_F(KeyCacheTest, DatabaseWithoutGenerationsKeepsItsKeysAndGainsThem) {
                       "') WHERE container_id = (SELECT id FROM key_containers "
                       "WHERE name = '" +
                       link.containerName + "')"));
-  EXPECT_TRUE(SignsFor(*context, kAtKeyExchange, test::OpenSslPublicKeyInfo(other)));
+  std::vector<uint8_t> signature;
+  EXPECT_EQ(context->SignHash(kAtKeyExchange, kCalgSha1, kHash, 0, &signature), kNteKeysetEntryBad);
 }
 
 }  // namespace

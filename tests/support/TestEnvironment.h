@@ -1,5 +1,7 @@
 // Per-process isolation for tests: ZYQSEC_HOME, HOME and TMPDIR point at new folders under a
-// fresh temporary root that is removed when the process ends.
+// fresh temporary root that is removed when the process ends; the master key of the private
+// keys lives in a file of that root (ZYQSEC_KEY_FILE, ZYQSEC_KEYRING=off) unless the run chose
+// a keyring.
 #pragma once
 
 #include <string>

@@ -22,6 +22,12 @@ void os::UseFolders(const std::string& root) {
   setenv("ZYQSEC_HOME", (root + "/state").c_str(), 1);
   setenv("TMPDIR", (root + "/tmp").c_str(), 1);
   unsetenv("XDG_DATA_HOME");
+  // The master key of the private keys goes to a file of this root (not into HOME, whose
+  // contents tests check), never to the user's keyring, unless a test run asks for a keyring
+  // (tests/keys_at_rest/run_under_keyring.sh).
+  unsetenv("XDG_CONFIG_HOME");
+  setenv("ZYQSEC_KEY_FILE", (root + "/keys/master-key").c_str(), 1);
+  if (std::getenv("ZYQSEC_KEYRING") == nullptr) setenv("ZYQSEC_KEYRING", "off", 1);
   if (std::getenv("ZYQSEC_UI") == nullptr) setenv("ZYQSEC_UI", "none", 1);
 }
 

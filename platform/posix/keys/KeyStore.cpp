@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "platform/posix/keys/KeyProtection.h"
+
 namespace zyq::platform::posix {
 namespace {
 
@@ -69,7 +71,8 @@ SysError SetUpKeyTables(StateDatabase& db) {
         [&] { return HasGenerationColumn(db) ? kErrorSuccess : db.Exec(kAddGeneration); });
     if (err != kErrorSuccess) return err;
   }
-  return db.Exec(kGenerationTriggers);
+  if (SysError err = db.Exec(kGenerationTriggers); err != kErrorSuccess) return err;
+  return SetUpKeyProtection(db);
 }
 
 SysError OpenKeyDatabase(StateDatabase** out) {
@@ -202,7 +205,7 @@ SysError CountContainers(StateDatabase& db, int64_t* count) {
 SysError LoadKeyPair(StateDatabase& db, std::string_view provider, std::string_view container,
                      uint32_t keySpec, bool withPrivateKey, StoredKeyPair* pair) {
   Statement st(db,
-               "SELECT k.flags, k.bits, k.public_key, k.private_key, k.key_spec "
+               "SELECT k.flags, k.bits, k.public_key, k.private_key, k.key_spec, c.id "
                "FROM key_containers c LEFT JOIN key_pairs k "
                "ON k.container_id = c.id AND k.key_spec = ? "
                "WHERE c.provider = ? AND c.name = ?");
@@ -218,8 +221,11 @@ SysError LoadKeyPair(StateDatabase& db, std::string_view provider, std::string_v
   const auto publicKey = BlobColumn(st, 2);
   out.publicKey.assign(publicKey.begin(), publicKey.end());
   if (withPrivateKey) {
-    const auto privateKey = BlobColumn(st, 3);
-    out.pkcs8.bytes().assign(privateKey.begin(), privateKey.end());
+    if (SysError err =
+            RevealPrivateKey(db, {st.ColumnInt(5), keySpec}, BlobColumn(st, 3), &out.pkcs8);
+        err != kErrorSuccess) {
+      return err;
+    }
   }
   *pair = std::move(out);
   return kErrorSuccess;
@@ -244,14 +250,18 @@ SysError LoadSigningKey(StateDatabase& db, std::string_view provider, std::strin
   row->flags = static_cast<uint32_t>(st.ColumnInt(2));
   row->pkcs8.Clear();
   if (needPrivateKey(row->containerId, row->generation)) {
-    const auto privateKey = BlobColumn(st, 3);
-    row->pkcs8.bytes().assign(privateKey.begin(), privateKey.end());
+    return RevealPrivateKey(db, {row->containerId, keySpec}, BlobColumn(st, 3), &row->pkcs8);
   }
   return kErrorSuccess;
 }
 
 SysError SaveKeyPair(StateDatabase& db, int64_t containerId, uint32_t keySpec, uint32_t flags,
                      const RsaKeyRecord& key) {
+  std::vector<uint8_t> sealed;
+  if (SysError err = ProtectPrivateKey(db, {containerId, keySpec}, key.pkcs8.bytes(), &sealed);
+      err != kErrorSuccess) {
+    return err;
+  }
   Statement st(db,
                "INSERT OR REPLACE INTO key_pairs "
                "(container_id, key_spec, flags, bits, public_key, private_key) "
@@ -260,11 +270,8 @@ SysError SaveKeyPair(StateDatabase& db, int64_t containerId, uint32_t keySpec, u
       .Bind(2, static_cast<int64_t>(keySpec))
       .Bind(3, static_cast<int64_t>(flags))
       .Bind(4, static_cast<int64_t>(key.bits))
-      .BindBlob(5, key.publicKey.data(), key.publicKey.size());
-  // The private key is bound in place (the record outlives the statement's step), so SQLite
-  // makes no copy of it that nobody would wipe.
-  sqlite3_bind_blob(st.get(), 6, key.pkcs8.bytes().data(),
-                    static_cast<int>(key.pkcs8.bytes().size()), SQLITE_STATIC);
+      .BindBlob(5, key.publicKey.data(), key.publicKey.size())
+      .BindBlob(6, sealed.data(), sealed.size());
   return StepDone(st, db);
 }
 

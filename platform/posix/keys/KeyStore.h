@@ -1,6 +1,6 @@
 // The key tables of the user's state database: installed providers, key containers and their
-// key pairs. Private keys are kept as PKCS#8 DER; the state folder is 0700 and the database
-// file 0600 (StateDatabase), so only the user can read them.
+// key pairs. Private keys are kept as PKCS#8 DER sealed under the user's master key
+// (KeyProtection.h); the state folder is 0700 and the database file 0600 (StateDatabase).
 //
 // Tables (created on first use):
 //   key_providers  (id, name, type)            providers added by InstallProvider
@@ -9,6 +9,7 @@
 //                                              generation: a new random value at every change
 //                                              of the container's keys (triggers on key_pairs)
 //   key_pairs      (container_id, key_spec, flags, bits, public_key, private_key)
+//   key_protection (id, version, key_check)    the master key the private keys are sealed under
 // Provider and container names are compared without regard to ASCII letter case.
 //
 // The functions below run on a database that the caller holds through KeyDatabaseRead (the
