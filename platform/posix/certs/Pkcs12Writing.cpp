@@ -7,6 +7,7 @@
 #include "platform/CryptoKeys.h"
 #include "platform/Pkcs12.h"
 #include "platform/Secret.h"
+#include "platform/posix/OpenSslPtr.h"
 #include "platform/posix/certs/OpenSslContext.h"
 #include "platform/posix/certs/Pkcs12Support.h"
 
@@ -15,20 +16,6 @@ namespace {
 
 using posix::OpenSslPtr;
 namespace p12 = posix::pkcs12;
-
-using BagStack = STACK_OF(PKCS12_SAFEBAG);
-using Pkcs7Stack = STACK_OF(PKCS7);
-void FreeBagStack(BagStack* s) {
-  sk_PKCS12_SAFEBAG_pop_free(s, PKCS12_SAFEBAG_free);
-}
-void FreePkcs7Stack(Pkcs7Stack* s) {
-  sk_PKCS7_pop_free(s, PKCS7_free);
-}
-using BagStackPtr = OpenSslPtr<BagStack, FreeBagStack>;
-using Pkcs7StackPtr = OpenSslPtr<Pkcs7Stack, FreePkcs7Stack>;
-using BagPtr = OpenSslPtr<PKCS12_SAFEBAG, PKCS12_SAFEBAG_free>;
-using X509Ptr = OpenSslPtr<X509, X509_free>;
-using P8Ptr = OpenSslPtr<PKCS8_PRIV_KEY_INFO, PKCS8_PRIV_KEY_INFO_free>;
 
 constexpr int kIterations = 2048;
 constexpr int kCipher = NID_aes_256_cbc;
@@ -79,8 +66,8 @@ SysError ExportPfx(const CertStore& store, PfxPassword password, uint32_t flags,
 
   OSSL_LIB_CTX* ctx = posix::CertLibraryContext();
   const p12::Password pw(password);
-  BagStackPtr certBags(sk_PKCS12_SAFEBAG_new_null());
-  BagStackPtr keyBags(sk_PKCS12_SAFEBAG_new_null());
+  OpenSslPtr<STACK_OF(PKCS12_SAFEBAG)> certBags(sk_PKCS12_SAFEBAG_new_null());
+  OpenSslPtr<STACK_OF(PKCS12_SAFEBAG)> keyBags(sk_PKCS12_SAFEBAG_new_null());
   if (!certBags || !keyBags) return kNteNoMemory;
 
   for (const CertContext& cert : certs) {
@@ -90,24 +77,25 @@ SysError ExportPfx(const CertStore& store, PfxPassword password, uint32_t flags,
       if (SysError err = KeyOf(cert, flags, &pkcs8, &withoutKey)) return err;
     }
     const unsigned char* p = cert.encoded().data();
-    X509Ptr x509(d2i_X509(nullptr, &p, static_cast<long>(cert.encoded().size())));
+    OpenSslPtr<X509> x509(d2i_X509(nullptr, &p, static_cast<long>(cert.encoded().size())));
     if (!x509) {
       ERR_clear_error();
       return kCryptEAsn1Corrupt;
     }
-    BagPtr certBag(PKCS12_SAFEBAG_create_cert(x509.get()));
+    OpenSslPtr<PKCS12_SAFEBAG> certBag(PKCS12_SAFEBAG_create_cert(x509.get()));
     if (!certBag) return kNteNoMemory;
     // The certificate's thumbprint ties it to its key bag.
     const Bytes keyId(cert.sha1Thumbprint().begin(), cert.sha1Thumbprint().end());
     if (!withoutKey) {
       const unsigned char* k = pkcs8.bytes().data();
-      P8Ptr p8(d2i_PKCS8_PRIV_KEY_INFO(nullptr, &k, static_cast<long>(pkcs8.bytes().size())));
+      OpenSslPtr<PKCS8_PRIV_KEY_INFO> p8(
+          d2i_PKCS8_PRIV_KEY_INFO(nullptr, &k, static_cast<long>(pkcs8.bytes().size())));
       if (!p8) {
         ERR_clear_error();
         return kNteBadKey;
       }
-      BagPtr keyBag(PKCS12_SAFEBAG_create_pkcs8_encrypt_ex(kCipher, pw.data(), pw.length(), nullptr,
-                                                           0, kIterations, p8.get(), ctx, nullptr));
+      OpenSslPtr<PKCS12_SAFEBAG> keyBag(PKCS12_SAFEBAG_create_pkcs8_encrypt_ex(
+          kCipher, pw.data(), pw.length(), nullptr, 0, kIterations, p8.get(), ctx, nullptr));
       if (!keyBag || !AddBagAttributes(keyBag.get(), keyId) ||
           !AddBagAttributes(certBag.get(), keyId)) {
         ERR_clear_error();
@@ -127,7 +115,7 @@ SysError ExportPfx(const CertStore& store, PfxPassword password, uint32_t flags,
     certBag.release();
   }
 
-  Pkcs7Stack* rawSafes = nullptr;
+  STACK_OF(PKCS7)* rawSafes = nullptr;
   bool ok = true;
   if (sk_PKCS12_SAFEBAG_num(certBags.get()) > 0) {
     ok = PKCS12_add_safe_ex(&rawSafes, certBags.get(), kCipher, kIterations, pw.data(), ctx,
@@ -137,9 +125,9 @@ SysError ExportPfx(const CertStore& store, PfxPassword password, uint32_t flags,
     // The key bags are encrypted one by one already.
     ok = PKCS12_add_safe_ex(&rawSafes, keyBags.get(), -1, 0, nullptr, ctx, nullptr) == 1;
   }
-  Pkcs7StackPtr safes(rawSafes);
+  OpenSslPtr<STACK_OF(PKCS7)> safes(rawSafes);
   if (ok && !safes) safes.reset(sk_PKCS7_new_null());
-  p12::FilePtr file;
+  OpenSslPtr<PKCS12> file;
   if (ok && safes) file.reset(PKCS12_add_safes_ex(safes.get(), 0, ctx, nullptr));
   ok = ok && file &&
        PKCS12_set_mac(file.get(), pw.data(), pw.length(), nullptr, 0, kIterations, EVP_sha256()) ==
