@@ -59,7 +59,7 @@ int32_t SecurityEngine::ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr s
 
   // Only certificates with a private key go into the new file; authority certificates stay out.
   std::vector<platform::CertContext> certificates;
-  file.store().Enumerate(&certificates);
+  file.handle().Enumerate(&certificates);
   int32_t code = result::kSuccess;
   int count = 0;
   std::string id;
@@ -76,7 +76,7 @@ int32_t SecurityEngine::ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr s
       const CertificateWrapper wrapper(cert);
       id = DeriveUserId(wrapper.GetSubjectCN());
     }
-    if (const platform::SysError error = keyed.store().Add(cert, platform::kCertStoreAddAlways)) {
+    if (const platform::SysError error = keyed.handle().Add(cert, platform::kCertStoreAddAlways)) {
       code = result::kPersonalStoreDenied;
       capiError_ = error;
       break;
@@ -90,7 +90,7 @@ int32_t SecurityEngine::ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr s
   capiError_ = 0;
   SecretBytes pfx;
   platform::SysError exportError = 0;
-  if (const int32_t failed = ExportKeyedPfx(keyed.store(), newPassword, &pfx, &exportError)) {
+  if (const int32_t failed = ExportKeyedPfx(keyed.handle(), newPassword, &pfx, &exportError)) {
     return Fail(failed, exportError);
   }
   const std::string_view bytes(reinterpret_cast<const char*>(pfx.bytes().data()),

@@ -129,7 +129,7 @@ int32_t SecurityEngine::ExportPfxFromIE(Bstr strSubject, Bstr strPfxPath, Bstr s
 
   if (dwFlags & kRemoveAfterExport) {
     // The key container stays: only the certificate leaves the store.
-    personal.store().Delete(chosen);
+    personal.handle().Delete(chosen);
   }
   exportedFolder_ = folder;
   exportedFileName_ = fileName;

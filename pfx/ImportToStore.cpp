@@ -35,7 +35,7 @@ int32_t SecurityEngine::ImportPfxToIE(Bstr strPfxPath, Bstr strPfxName, Bstr str
 
   returnedCertificate_.Release();
   std::vector<platform::CertContext> certificates;
-  file.store().Enumerate(&certificates);
+  file.handle().Enumerate(&certificates);
   int32_t code = result::kCertNotFound;
   int imported = 0;
   for (const platform::CertContext& cert : certificates) {
@@ -55,7 +55,7 @@ int32_t SecurityEngine::ImportPfxToIE(Bstr strPfxPath, Bstr strPfxName, Bstr str
     }
     // An equal certificate already in "MY" is replaced and keeps its properties.
     if (const platform::SysError error =
-            personal.store().Add(cert, platform::kCertStoreAddReplaceExistingInheritProperties)) {
+            personal.handle().Add(cert, platform::kCertStoreAddReplaceExistingInheritProperties)) {
       if (imported == 0) {
         code = result::kCertNotFound;
         capiError_ = error;

@@ -63,7 +63,7 @@ Bstr SecurityEngine::ExportMobileFromPfx(Bstr strPfxPath, Bstr strPfxName, Bstr 
   // The first certificate whose key can be exported makes the record; a later one may still
   // succeed after an earlier one failed.
   std::vector<platform::CertContext> certificates;
-  file.store().Enumerate(&certificates);
+  file.handle().Enumerate(&certificates);
   resultCode_ = result::kCertNotFound;
   for (const platform::CertContext& cert : certificates) {
     {

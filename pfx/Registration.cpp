@@ -36,7 +36,7 @@ KeyedCertificates ScanKeyedCertificates(const CertStore& store, const SecretStri
                                         int32_t keyUsage) {
   KeyedCertificates scan;
   std::vector<platform::CertContext> certificates;
-  store.store().Enumerate(&certificates);
+  store.handle().Enumerate(&certificates);
   for (const platform::CertContext& certificate : certificates) {
     std::unique_ptr<platform::KeyContext> key;
     uint32_t keySpec = 0;
@@ -238,7 +238,7 @@ int32_t SecurityEngine::QueryUserInfo(Bstr strID) {
   // The user's signing certificates with a usable key, one DER encoding after the other.
   returnedCertificate_.Release();
   std::vector<platform::CertContext> certificates;
-  store.store().Enumerate(&certificates);
+  store.handle().Enumerate(&certificates);
   for (const platform::CertContext& certificate : certificates) {
     std::unique_ptr<platform::KeyContext> key;
     uint32_t keySpec = 0;

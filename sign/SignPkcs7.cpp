@@ -74,7 +74,7 @@ Bstr SecurityEngine::SignPkcs7(Bstr strID, Bstr strContent, int32_t dwFlags, int
     if (!(dwFlags & kPkcs7NoCertificates)) request.certificates.push_back(der);
     if (dwFlags & kPkcs7Chain) {
       platform::SysError error = 0;
-      if (int32_t code = SignerChainCertificates(signer.certificate, signer.store.store(),
+      if (int32_t code = SignerChainCertificates(signer.certificate, signer.store.handle(),
                                                  &request.certificates, &error)) {
         Fail(code, error);
         return;
