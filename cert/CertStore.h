@@ -64,8 +64,8 @@ class CertStore {
   std::optional<platform::KeyProvInfo> GetKeyProvInfo(const platform::CertContext& context);
 
   bool isOpen() const { return store_.isOpen(); }
-  // The held store, for operations that add to or delete from it.
-  const platform::CertStore& store() const { return store_; }
+  // The port's handle of the held store, for operations that enumerate, add to or delete from it.
+  const platform::CertStore& handle() const { return store_; }
   platform::SysError lastError() const { return lastError_; }
 
  private:

@@ -1,16 +1,10 @@
 #include "codec/ByteBuffer.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <limits>
-#include <memory>
-#include <string>
-#include <system_error>
 
 #include "platform/Secret.h"
-#include "platform/Text.h"
 
 namespace zyq {
 namespace {
@@ -36,11 +30,6 @@ void ReturnStorage(unsigned char* storage, std::int32_t used) {
 bool Reusable(std::int32_t capacity, std::int32_t n) {
   return capacity >= n && capacity - n <= n + 64;
 }
-
-// Closes the file on every path out of LoadFromFile.
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 }  // namespace
 
@@ -135,29 +124,6 @@ bool ByteBuffer::AssignReversed(const void* src, int n) {
   }
   const auto* from = static_cast<const unsigned char*>(src);
   for (int i = 0; i < n; ++i) data_[i] = from[n - 1 - i];
-  return true;
-}
-
-bool ByteBuffer::LoadFromFile(const char* path) {
-  Release();
-  if (path == nullptr || *path == '\0') return false;
-  // File names cross to the operating system as UTF-8.
-  const std::string osPath = platform::AnsiToUtf8(path);
-  std::error_code ec;
-  // A directory opens for reading on some systems; it has no bytes to give.
-  if (!std::filesystem::is_regular_file(std::filesystem::path(osPath), ec)) return false;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(osPath.c_str(), "rb"));
-  if (!file) return false;
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
-  const long size = std::ftell(file.get());
-  if (size <= 0 || size > kMaxLength) return false;
-  if (std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
-  if (!Allocate(static_cast<int>(size))) return false;
-  std::fread(data_, 1, static_cast<std::size_t>(size), file.get());
-  if (std::ferror(file.get())) {
-    Release();
-    return false;
-  }
   return true;
 }
 

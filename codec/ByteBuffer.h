@@ -1,5 +1,5 @@
-// The engine's owned, growable byte container, with the Base64, hex, reversed-copy and
-// whole-file operations that fill it.
+// The engine's owned, growable byte container, with the Base64, hex and reversed-copy operations
+// that fill it.
 //
 // Invariants:
 //   - empty means data() == nullptr and length() == 0;
@@ -7,7 +7,7 @@
 //     is zero, so the two bytes at data()[length()] and data()[length() + 1] are always zero and
 //     the content of a text buffer can be handed on as a NUL-terminated narrow (or wide) string.
 //
-// Every filling operation (the codecs, LoadFromFile, AssignReversed, Allocate) first empties the
+// Every filling operation (the codecs, AssignReversed, Allocate) first empties the
 // buffer, so a call that fails leaves it empty. Storage is wiped before it is given back, because
 // buffers carry key blobs and decrypted passwords as well as public data.
 #pragma once
@@ -45,12 +45,6 @@ class ByteBuffer {
   // Empties the buffer (also when the call then fails), then holds the n bytes of src in reverse
   // order: turns least-significant-byte-first values into most-significant-byte-first ones.
   bool AssignReversed(const void* src, int n);
-
-  // Empties the buffer, then holds the bytes of the file. The path is narrow text in the ANSI
-  // code page. False for a null or empty path, a file that cannot be opened or is not a regular
-  // file, an empty file, a file too large for a buffer, or a read error. A short read is still
-  // true, the unread tail staying zero.
-  bool LoadFromFile(const char* path);
 
   // Empties the buffer, then holds the Base64 text (standard alphabet, '=' padding, no line
   // breaks) of the n bytes of src. False for a null src or n <= 0.

@@ -116,47 +116,4 @@ void Md5Compress(std::uint32_t state[4], const unsigned char* blocks, std::size_
 }
 
 }  // namespace codec
-
-Md5Digest::~Md5Digest() {
-  SecureWipe(state_, sizeof state_);
-  stream_.Wipe();
-}
-
-void Md5Digest::Init() {
-  state_[0] = 0x67452301;
-  state_[1] = 0xefcdab89;
-  state_[2] = 0x98badcfe;
-  state_[3] = 0x10325476;
-  stream_.Reset();
-}
-
-void Md5Digest::Update(const void* data, std::size_t n) {
-  if (data == nullptr) return;
-  stream_.Feed(static_cast<const unsigned char*>(data), n,
-               [this](const unsigned char* blocks, std::size_t count) {
-                 codec::Md5Compress(state_, blocks, count);
-               });
-}
-
-void Md5Digest::Finish(unsigned char* digest) {
-  stream_.Pad<8, false>([this](const unsigned char* blocks, std::size_t count) {
-    codec::Md5Compress(state_, blocks, count);
-  });
-  for (int i = 0; i < 4; ++i) codec::StoreLittle32(digest + 4 * i, state_[i]);
-  // The partial block may hold the end of a secret; the chaining values are overwritten by Init.
-  stream_.Wipe();
-  Init();
-}
-
-void Md5Digest::Final() {
-  codec::FinishInto<kDigestLength>(&result_, false, [this](unsigned char* d) { Finish(d); });
-}
-
-bool Md5Digest::Compute(const void* data, std::size_t n) {
-  Init();
-  Update(data, n);
-  codec::FinishInto<kDigestLength>(&result_, true, [this](unsigned char* d) { Finish(d); });
-  return true;
-}
-
 }  // namespace zyq

@@ -1,48 +1,20 @@
 // The engine's own MD5 (RFC 1321) digest.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <string_view>
 
-#include "codec/ByteBuffer.h"
-#include "codec/DigestBlocks.h"
+#include "codec/BlockDigest.h"
+#include "codec/DigestCompress.h"
 
 namespace zyq {
+namespace codec {
 
-class Md5Digest {
- public:
-  static constexpr int kDigestLength = 16;
-  static constexpr int kBlockLength = 64;
+inline constexpr std::uint32_t kMd5Initial[4] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
 
-  // Ready for Update, as after Init.
-  Md5Digest() { Init(); }
-  // Wipes the running state: it may hold part of a secret.
-  ~Md5Digest();
-  Md5Digest(const Md5Digest&) = delete;
-  Md5Digest& operator=(const Md5Digest&) = delete;
+}  // namespace codec
 
-  // Resets the running state to the initial values and zero length.
-  void Init();
-  // Feeds n bytes; may be called any number of times, with any split of the message.
-  void Update(const void* data, std::size_t n);
-  // Pads, appends the 16-byte digest to the result buffer, wipes the running state and starts a
-  // new message (as Init).
-  void Final();
-  // Empties the result, then leaves the digest of the n bytes in it. Always true.
-  bool Compute(const void* data, std::size_t n);
-  bool Compute(std::string_view text) { return Compute(text.data(), text.size()); }
-
-  const ByteBuffer& result() const { return result_; }
-  ByteBuffer& result() { return result_; }
-
- private:
-  // Pads, writes the digest to digest[0..kDigestLength), and starts a new message.
-  void Finish(unsigned char* digest);
-
-  ByteBuffer result_;
-  std::uint32_t state_[4];
-  codec::BlockStream<64> stream_;
-};
+using Md5Digest = codec::BlockDigest<codec::kMd5Initial, codec::Md5Compress,
+                                     codec::DigestLayout{
+                                         .blockLength = 64, .lengthBytes = 8, .bigEndian = false}>;
 
 }  // namespace zyq

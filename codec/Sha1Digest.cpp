@@ -91,48 +91,4 @@ void Sha1Compress(std::uint32_t state[5], const unsigned char* blocks, std::size
 }
 
 }  // namespace codec
-
-Sha1Digest::~Sha1Digest() {
-  SecureWipe(state_, sizeof state_);
-  stream_.Wipe();
-}
-
-void Sha1Digest::Init() {
-  state_[0] = 0x67452301;
-  state_[1] = 0xefcdab89;
-  state_[2] = 0x98badcfe;
-  state_[3] = 0x10325476;
-  state_[4] = 0xc3d2e1f0;
-  stream_.Reset();
-}
-
-void Sha1Digest::Update(const void* data, std::size_t n) {
-  if (data == nullptr) return;
-  stream_.Feed(static_cast<const unsigned char*>(data), n,
-               [this](const unsigned char* blocks, std::size_t count) {
-                 codec::Sha1Compress(state_, blocks, count);
-               });
-}
-
-void Sha1Digest::Finish(unsigned char* digest) {
-  stream_.Pad<8, true>([this](const unsigned char* blocks, std::size_t count) {
-    codec::Sha1Compress(state_, blocks, count);
-  });
-  for (int i = 0; i < 5; ++i) codec::StoreBig32(digest + 4 * i, state_[i]);
-  // The partial block may hold the end of a secret; the chaining values are overwritten by Init.
-  stream_.Wipe();
-  Init();
-}
-
-void Sha1Digest::Final() {
-  codec::FinishInto<kDigestLength>(&result_, false, [this](unsigned char* d) { Finish(d); });
-}
-
-bool Sha1Digest::Compute(const void* data, std::size_t n) {
-  Init();
-  Update(data, n);
-  codec::FinishInto<kDigestLength>(&result_, true, [this](unsigned char* d) { Finish(d); });
-  return true;
-}
-
 }  // namespace zyq

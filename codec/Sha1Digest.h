@@ -1,48 +1,22 @@
 // The engine's own SHA-1 (FIPS 180-4) digest.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <string_view>
 
-#include "codec/ByteBuffer.h"
-#include "codec/DigestBlocks.h"
+#include "codec/BlockDigest.h"
+#include "codec/DigestCompress.h"
 
 namespace zyq {
+namespace codec {
 
-class Sha1Digest {
- public:
-  static constexpr int kDigestLength = 20;
-  static constexpr int kBlockLength = 64;
+// The initial chaining values.
+inline constexpr std::uint32_t kSha1Initial[5] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476,
+                                                  0xc3d2e1f0};
 
-  // Ready for Update, as after Init.
-  Sha1Digest() { Init(); }
-  // Wipes the running state: it may hold part of a secret.
-  ~Sha1Digest();
-  Sha1Digest(const Sha1Digest&) = delete;
-  Sha1Digest& operator=(const Sha1Digest&) = delete;
+}  // namespace codec
 
-  // Resets the running state to the initial values and zero length.
-  void Init();
-  // Feeds n bytes; may be called any number of times, with any split of the message.
-  void Update(const void* data, std::size_t n);
-  // Pads, appends the 20-byte digest to the result buffer, wipes the running state and starts a
-  // new message (as Init).
-  void Final();
-  // Empties the result, then leaves the digest of the n bytes in it. Always true.
-  bool Compute(const void* data, std::size_t n);
-  bool Compute(std::string_view text) { return Compute(text.data(), text.size()); }
-
-  const ByteBuffer& result() const { return result_; }
-  ByteBuffer& result() { return result_; }
-
- private:
-  // Pads, writes the digest to digest[0..kDigestLength), and starts a new message.
-  void Finish(unsigned char* digest);
-
-  ByteBuffer result_;
-  std::uint32_t state_[5];
-  codec::BlockStream<64> stream_;
-};
+using Sha1Digest =
+    codec::BlockDigest<codec::kSha1Initial, codec::Sha1Compress,
+                       codec::DigestLayout{.blockLength = 64, .lengthBytes = 8, .bigEndian = true}>;
 
 }  // namespace zyq

@@ -79,44 +79,4 @@ void Sha256Compress(std::uint32_t state[8], const unsigned char* blocks, std::si
 }
 
 }  // namespace codec
-
-Sha256Digest::~Sha256Digest() {
-  SecureWipe(state_, sizeof state_);
-  stream_.Wipe();
-}
-
-void Sha256Digest::Init() {
-  for (int i = 0; i < 8; ++i) state_[i] = codec::kSha256Initial[i];
-  stream_.Reset();
-}
-
-void Sha256Digest::Update(const void* data, std::size_t n) {
-  if (data == nullptr) return;
-  stream_.Feed(static_cast<const unsigned char*>(data), n,
-               [this](const unsigned char* blocks, std::size_t count) {
-                 codec::Sha256Compress(state_, blocks, count);
-               });
-}
-
-void Sha256Digest::Finish(unsigned char* digest) {
-  stream_.Pad<8, true>([this](const unsigned char* blocks, std::size_t count) {
-    codec::Sha256Compress(state_, blocks, count);
-  });
-  for (int i = 0; i < 8; ++i) codec::StoreBig32(digest + 4 * i, state_[i]);
-  // The partial block may hold the end of a secret; the chaining values are overwritten by Init.
-  stream_.Wipe();
-  Init();
-}
-
-void Sha256Digest::Final() {
-  codec::FinishInto<kDigestLength>(&result_, false, [this](unsigned char* d) { Finish(d); });
-}
-
-bool Sha256Digest::Compute(const void* data, std::size_t n) {
-  Init();
-  Update(data, n);
-  codec::FinishInto<kDigestLength>(&result_, true, [this](unsigned char* d) { Finish(d); });
-  return true;
-}
-
 }  // namespace zyq

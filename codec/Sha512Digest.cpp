@@ -81,44 +81,4 @@ void Sha512Compress(std::uint64_t state[8], const unsigned char* blocks, std::si
 }
 
 }  // namespace codec
-
-Sha512Digest::~Sha512Digest() {
-  SecureWipe(state_, sizeof state_);
-  stream_.Wipe();
-}
-
-void Sha512Digest::Init() {
-  for (int i = 0; i < 8; ++i) state_[i] = codec::kSha512Initial[i];
-  stream_.Reset();
-}
-
-void Sha512Digest::Update(const void* data, std::size_t n) {
-  if (data == nullptr) return;
-  stream_.Feed(static_cast<const unsigned char*>(data), n,
-               [this](const unsigned char* blocks, std::size_t count) {
-                 codec::Sha512Compress(state_, blocks, count);
-               });
-}
-
-void Sha512Digest::Finish(unsigned char* digest) {
-  stream_.Pad<16, true>([this](const unsigned char* blocks, std::size_t count) {
-    codec::Sha512Compress(state_, blocks, count);
-  });
-  for (int i = 0; i < 8; ++i) codec::StoreBig64(digest + 8 * i, state_[i]);
-  // The partial block may hold the end of a secret; the chaining values are overwritten by Init.
-  stream_.Wipe();
-  Init();
-}
-
-void Sha512Digest::Final() {
-  codec::FinishInto<kDigestLength>(&result_, false, [this](unsigned char* d) { Finish(d); });
-}
-
-bool Sha512Digest::Compute(const void* data, std::size_t n) {
-  Init();
-  Update(data, n);
-  codec::FinishInto<kDigestLength>(&result_, true, [this](unsigned char* d) { Finish(d); });
-  return true;
-}
-
 }  // namespace zyq

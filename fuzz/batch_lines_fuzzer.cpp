@@ -22,35 +22,18 @@
 #include "cli/BatchMode.h"
 #include "cli/CliOperations.h"
 #include "cli/JsonLine.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 
 namespace cli = zyq::cli;
 
-// A broken expectation names its line and aborts, which libFuzzer reports as a crash.
-void Check(bool condition, int line = __builtin_LINE()) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed: %s:%d\n", __FILE__, line);
-  std::abort();
-}
-
-std::string MakeTempFolder(const char* pattern) {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string path = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/" + pattern;
-  if (mkdtemp(path.data()) == nullptr) std::abort();
-  return path;
-}
+using zyq::fuzz::Check;
 
 // The engine behind the flat exports is made while the program starts, before the fuzzer's own
 // initialisation; the state folder and the dialog host are chosen before that.
 [[gnu::constructor(101)]] void IsolateState() {
-  const std::string home = MakeTempFolder("zyq-fuzz-batch-home-XXXXXX");
-  const std::string state = MakeTempFolder("zyq-fuzz-batch-state-XXXXXX");
-  setenv("HOME", home.c_str(), 1);
-  setenv("XDG_DATA_HOME", home.c_str(), 1);
-  setenv("ZYQSEC_HOME", state.c_str(), 1);
-  setenv("ZYQSEC_UI", "none", 1);
-  unsetenv("ZYQSEC_UI_LOG");
+  zyq::fuzz::IsolateState("batch");
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
 }

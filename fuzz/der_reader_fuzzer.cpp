@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/FuzzSupport.h"
 #include "platform/common/certs/Der.h"
 
 namespace {
@@ -25,12 +26,7 @@ namespace der = zyq::platform::common::der;
 
 constexpr int kMaxDepth = 48;
 
-// A broken expectation names its line and aborts, which libFuzzer reports as a crash.
-void Check(bool condition, int line = __builtin_LINE()) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed: %s:%d\n", __FILE__, line);
-  std::abort();
-}
+using zyq::fuzz::Check;
 
 bool Inside(p::ByteView inner, p::ByteView outer) {
   return inner.data() >= outer.data() && inner.data() + inner.size() <= outer.data() + outer.size();

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/FuzzSupport.h"
 #include "platform/DialogHost.h"
 #include "platform/common/dialogs/ScriptHost.h"
 
@@ -24,12 +25,7 @@ namespace {
 namespace p = zyq::platform;
 namespace pc = zyq::platform::common;
 
-// A broken expectation names its line and aborts, which libFuzzer reports as a crash.
-void Check(bool condition, int line = __builtin_LINE()) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed: %s:%d\n", __FILE__, line);
-  std::abort();
-}
+using zyq::fuzz::Check;
 
 std::string ScriptPath() {
   static const std::string path = [] {

@@ -22,6 +22,7 @@
 #include "api/com/Dispatcher.h"
 #include "api/com/MethodTable.h"
 #include "api/com/VariantCoercion.h"
+#include "fuzz/FuzzSupport.h"
 #include "platform/Bstr.h"
 
 namespace {
@@ -29,12 +30,7 @@ namespace {
 namespace p = zyq::platform;
 namespace com = zyq::com;
 
-// A broken expectation names its line and aborts, which libFuzzer reports as a crash.
-void Check(bool condition, int line = __builtin_LINE()) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed: %s:%d\n", __FILE__, line);
-  std::abort();
-}
+using zyq::fuzz::Check;
 
 // ---- the stand-in object ----
 

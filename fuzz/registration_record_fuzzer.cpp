@@ -17,6 +17,7 @@
 
 #include "engine/ResultCodes.h"
 #include "engine/SecurityEngine.h"
+#include "fuzz/FuzzSupport.h"
 #include "pfx/RegistrationRecord.h"
 #include "platform/Registry.h"
 
@@ -27,19 +28,7 @@ namespace p = zyq::platform;
 constexpr const char* kGoodPassword = "fuzzpass";
 std::string g_home;
 
-// A broken expectation names its line and aborts, which libFuzzer reports as a crash.
-void Check(bool condition, int line = __builtin_LINE()) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed: %s:%d\n", __FILE__, line);
-  std::abort();
-}
-
-std::string MakeTempFolder(const char* pattern) {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string path = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/" + pattern;
-  if (mkdtemp(path.data()) == nullptr) std::abort();
-  return path;
-}
+using zyq::fuzz::Check;
 
 class Input {
  public:
@@ -85,13 +74,7 @@ bool InsideHome(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  g_home = MakeTempFolder("zyq-fuzz-record-home-XXXXXX");
-  const std::string state = MakeTempFolder("zyq-fuzz-record-state-XXXXXX");
-  setenv("HOME", g_home.c_str(), 1);
-  setenv("XDG_DATA_HOME", g_home.c_str(), 1);
-  setenv("ZYQSEC_HOME", state.c_str(), 1);
-  setenv("ZYQSEC_UI", "none", 1);
-  unsetenv("ZYQSEC_UI_LOG");
+  g_home = zyq::fuzz::IsolateState("record");
   std::ofstream(g_home + "/user.pfx", std::ios::binary) << "not a PKCS#12 file";
   return 0;
 }

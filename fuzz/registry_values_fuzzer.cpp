@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzSupport.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -20,20 +21,10 @@ namespace p = zyq::platform;
 constexpr size_t kReaderBuffer = 255;
 constexpr p::SysError kErrorMoreData = 234;
 
-std::string MakeTempFolder(const char* pattern) {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string path = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/" + pattern;
-  if (mkdtemp(path.data()) == nullptr) std::abort();
-  return path;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const std::string home = MakeTempFolder("zyq-fuzz-home-XXXXXX");
-  const std::string state = MakeTempFolder("zyq-fuzz-state-XXXXXX");
-  setenv("HOME", home.c_str(), 1);
-  setenv("ZYQSEC_HOME", state.c_str(), 1);
+  zyq::fuzz::IsolateState("registry");
   return 0;
 }
 

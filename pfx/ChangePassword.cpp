@@ -60,14 +60,14 @@ Outcome Registrations::ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr st
   int count = 0;
   std::string id;
   ForEachKeyedCertificate(
-      file.store(),
+      file.handle(),
       [&](const platform::CertContext& cert) {
         {
           const CertificateWrapper wrapper(cert);
           id = DeriveUserId(wrapper.GetSubjectCN());
         }
         if (const platform::SysError error =
-                keyed.store().Add(cert, platform::kCertStoreAddAlways)) {
+                keyed.handle().Add(cert, platform::kCertStoreAddAlways)) {
           code = result::kPersonalStoreDenied;
           lastError = error;
           return false;
@@ -87,7 +87,7 @@ Outcome Registrations::ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr st
 
   SecretBytes pfx;
   platform::SysError exportError = 0;
-  if (const int32_t failed = ExportKeyedPfx(keyed.store(), newPassword, &pfx, &exportError)) {
+  if (const int32_t failed = ExportKeyedPfx(keyed.handle(), newPassword, &pfx, &exportError)) {
     return Outcome::Failure(failed, exportError);
   }
   const std::string_view bytes(reinterpret_cast<const char*>(pfx.bytes().data()),

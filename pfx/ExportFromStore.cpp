@@ -139,7 +139,7 @@ Outcome Registrations::ExportPfxFromIE(Bstr strSubject, Bstr strPfxPath, Bstr st
 
   if (dwFlags & kRemoveAfterExport) {
     // The key container stays: only the certificate leaves the store.
-    personal.store().Delete(chosen);
+    personal.handle().Delete(chosen);
   }
   exportedFolder_ = folder;
   exportedFileName_ = fileName;

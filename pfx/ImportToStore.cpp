@@ -45,7 +45,7 @@ Result<ChosenCertificate> Registrations::ImportPfxToIE(Bstr strPfxPath, Bstr str
   platform::SysError addError = 0;
   int imported = 0;
   ForEachKeyedCertificate(
-      file.store(),
+      file.handle(),
       [&](const platform::CertContext& cert) {
         if (dwKeyUsage > 0) {
           const CertificateWrapper wrapper(cert);
@@ -56,7 +56,7 @@ Result<ChosenCertificate> Registrations::ImportPfxToIE(Bstr strPfxPath, Bstr str
           }
         }
         // An equal certificate already in "MY" is replaced and keeps its properties.
-        if (const platform::SysError error = personal.store().Add(
+        if (const platform::SysError error = personal.handle().Add(
                 cert, platform::kCertStoreAddReplaceExistingInheritProperties)) {
           // Until one certificate is in, the store's refusal is the answer.
           if (imported == 0) {

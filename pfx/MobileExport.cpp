@@ -70,7 +70,7 @@ Result<std::string> Registrations::ExportMobileFromPfx(Bstr strPfxPath, Bstr str
   // The first certificate whose key can be exported makes the record; a later one may still
   // succeed after an earlier one failed, and the failure's system error stays reported.
   Result<std::string> record(Outcome::Failure(result::kCertNotFound));
-  ForEachKeyedCertificate(file.store(), [&](const platform::CertContext& cert) {
+  ForEachKeyedCertificate(file.handle(), [&](const platform::CertContext& cert) {
     if (dwKeyUsage > 0) {
       const CertificateWrapper wrapper(cert);
       if ((wrapper.GetKeyUsage() & static_cast<uint32_t>(dwKeyUsage)) !=

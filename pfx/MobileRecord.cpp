@@ -93,7 +93,7 @@ bool BuildMobileRecord(const platform::CertContext& cert, const SecretBytes& pri
 int32_t ProtectMobileRecord(const SecretBytes& record, const SecretString& password,
                             std::string* base64) {
   Sha1Digest digest;
-  if (!digest.Compute(password.str()) || digest.result().size() != 20) {
+  if (digest.Compute(password.str()).size() != 20) {
     return result::kDigestError;
   }
   unsigned char key[24];

@@ -35,7 +35,7 @@ struct KeyedScan {
 KeyedScan ScanKeyedCertificates(const CertStore& store, const SecretString& password,
                                 int32_t keyUsage) {
   KeyedScan scan;
-  ForEachKeyedCertificate(store.store(), [&](const platform::CertContext& certificate) {
+  ForEachKeyedCertificate(store.handle(), [&](const platform::CertContext& certificate) {
     const CertificateWrapper wrapper(certificate);
     if (keyUsage > 0 && (wrapper.GetKeyUsage() & static_cast<uint32_t>(keyUsage)) !=
                             static_cast<uint32_t>(keyUsage)) {
@@ -230,7 +230,7 @@ Result<ChosenCertificate> Registrations::QueryUserInfo(Bstr strID) {
 
   // The user's signing certificates with a usable key, one DER encoding after the other.
   platform::Bytes chosen;
-  ForEachKeyedCertificate(store.store(), [&](const platform::CertContext& certificate) {
+  ForEachKeyedCertificate(store.handle(), [&](const platform::CertContext& certificate) {
     const CertificateWrapper wrapper(certificate);
     if ((wrapper.GetKeyUsage() & platform::kKeyUsageDigitalSignature) == 0) return true;
     if (wrapper.GetSubjectCN().find(id) == std::string::npos) return true;

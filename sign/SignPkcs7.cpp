@@ -55,7 +55,7 @@ Result<std::string> SignedDataText(const SigningCertificate& signer, const std::
   if (!(dwFlags & kPkcs7NoCertificates)) request.certificates.push_back(der);
   if (dwFlags & kPkcs7Chain) {
     platform::SysError error = 0;
-    if (int32_t code = SignerChainCertificates(signer.certificate, signer.store.store(),
+    if (int32_t code = SignerChainCertificates(signer.certificate, signer.store.handle(),
                                                &request.certificates, &error)) {
       return Outcome::Failure(code, error);
     }

@@ -63,7 +63,7 @@ int32_t OpenSigningFile(const std::string& path, const SecretString& password,
     kept->path = path;
     kept->bytes = std::move(bytes);
     kept->password = password;
-    kept->store = store->store();
+    kept->store = store->handle();
     *loaded = std::move(kept);
   }
   return 0;

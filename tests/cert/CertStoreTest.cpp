@@ -46,7 +46,7 @@ class FindCertificatesTest : public ::testing::Test {
   void Add(const CertSpec& spec, std::optional<KeyProvInfo> link = KeyProvInfo{}) {
     if (link && link->containerName.empty()) link = MicrosoftLink("c" + std::to_string(++count_));
     platform::CertContext added;
-    ASSERT_EQ(store_.store().AddEncoded(test::Make(spec), platform::kCertStoreAddAlways, &added),
+    ASSERT_EQ(store_.handle().AddEncoded(test::Make(spec), platform::kCertStoreAddAlways, &added),
               0u);
     if (link) {
       ASSERT_EQ(added.SetKeyLink(*link), 0u);
@@ -233,9 +233,9 @@ TEST(CertStoreTest, PersonalStoreIsSharedBetweenOpenings) {
   {
     CertStore store;
     ASSERT_EQ(store.OpenPersonal(), 0);
-    EXPECT_EQ(store.store().name(), "MY");
+    EXPECT_EQ(store.handle().name(), "MY");
     platform::CertContext added;
-    ASSERT_EQ(store.store().AddEncoded(der, platform::kCertStoreAddAlways, &added), 0u);
+    ASSERT_EQ(store.handle().AddEncoded(der, platform::kCertStoreAddAlways, &added), 0u);
     ASSERT_EQ(added.SetKeyLink(MicrosoftLink("personal-key")), 0u);
   }
   CertStore store;

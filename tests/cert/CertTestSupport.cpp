@@ -5,7 +5,7 @@
 namespace zyq::test {
 
 EVP_PKEY* SharedKey() {
-  static Pkey key = NewRsaKey();
+  static OpenSslPtr<EVP_PKEY> key = NewRsaKey();
   return key.get();
 }
 

@@ -21,18 +21,18 @@ using test::Bytes;
 class LoadPfxTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    caKey_ = test::NewRsaKey().release();
+    caKey_ = test::NewRsaKey();
     test::CertSpec ca;
     ca.Subject({{test::kOidCn, test::kPrintable, "PFX Root"}}).Ca().KeyUsage("keyCertSign");
-    caDer_ = new Bytes(test::MakeCertificate(ca, caKey_, caKey_));
+    caDer_ = new Bytes(test::MakeCertificate(ca, caKey_.get(), caKey_.get()));
     test::CertSpec user = test::WithCn("Wang");
     user.Issuer({{test::kOidCn, test::kPrintable, "PFX Root"}})
         .Serial({0x10, 0x01})
         .KeyUsage("digitalSignature,nonRepudiation");
-    userDer_ = new Bytes(test::MakeCertificate(user, test::SharedKey(), caKey_));
+    userDer_ = new Bytes(test::MakeCertificate(user, test::SharedKey(), caKey_.get()));
   }
   static void TearDownTestSuite() {
-    EVP_PKEY_free(caKey_);
+    caKey_.reset();
     delete caDer_;
     delete userDer_;
   }
@@ -76,13 +76,13 @@ class LoadPfxTest : public ::testing::Test {
     return names;
   }
 
-  static EVP_PKEY* caKey_;
+  static test::OpenSslPtr<EVP_PKEY> caKey_;
   static Bytes* caDer_;
   static Bytes* userDer_;
   std::string dir_;
 };
 
-EVP_PKEY* LoadPfxTest::caKey_ = nullptr;
+test::OpenSslPtr<EVP_PKEY> LoadPfxTest::caKey_;
 Bytes* LoadPfxTest::caDer_ = nullptr;
 Bytes* LoadPfxTest::userDer_ = nullptr;
 

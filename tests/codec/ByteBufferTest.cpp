@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -142,50 +141,6 @@ TEST(ByteBufferTest, RefillingLeavesNoStaleBytes) {
   ASSERT_TRUE(buffer.AssignReversed(three, 3));
   EXPECT_EQ(Content(buffer), (Bytes{3, 2, 1}));
   EXPECT_TRUE(WellFormed(buffer));
-}
-
-class ByteBufferFileTest : public ::testing::Test {
- protected:
-  std::string Folder() const { return test::TestRoot() + "/tmp"; }
-};
-
-TEST_F(ByteBufferFileTest, LoadsWholeFilesAndRefusesEmptyOrMissingOnes) {
-  ByteBuffer buffer;
-  ASSERT_TRUE(test::WriteFile(Folder() + "/three.bin", std::string("\x01\x00\xff", 3)));
-  ASSERT_TRUE(buffer.LoadFromFile((Folder() + "/three.bin").c_str()));
-  EXPECT_EQ(Content(buffer), (Bytes{0x01, 0x00, 0xff}));
-  EXPECT_TRUE(WellFormed(buffer));
-
-  // Binary mode: CR LF and a ^Z come through as they are.
-  const Bytes big = test::RandomBytes(300000, 2);
-  ASSERT_TRUE(test::WriteFile(Folder() + "/big.bin", std::string(big.begin(), big.end())));
-  ASSERT_TRUE(buffer.LoadFromFile((Folder() + "/big.bin").c_str()));
-  EXPECT_EQ(Content(buffer), big);
-
-  ASSERT_TRUE(test::WriteFile(Folder() + "/empty.bin", ""));
-  EXPECT_FALSE(buffer.LoadFromFile((Folder() + "/empty.bin").c_str()));
-  EXPECT_TRUE(buffer.empty());
-
-  ASSERT_TRUE(buffer.LoadFromFile((Folder() + "/three.bin").c_str()));
-  EXPECT_FALSE(buffer.LoadFromFile((Folder() + "/missing.bin").c_str()));
-  EXPECT_TRUE(buffer.empty());
-  EXPECT_FALSE(buffer.LoadFromFile(Folder().c_str()));  // a folder
-  EXPECT_FALSE(buffer.LoadFromFile(""));
-  EXPECT_FALSE(buffer.LoadFromFile(nullptr));
-  EXPECT_TRUE(WellFormed(buffer));
-}
-
-TEST_F(ByteBufferFileTest, PathsAreAnsiText) {
-  // The file 證券.txt, named in UTF-8 on disk, is found from its code page 950 name.
-  const std::string utf8Name = "\xE8\xAD\x89\xE5\x88\xB8.txt";
-  const std::string big5Name = "\xC3\xD2\xA8\xE9.txt";
-  ASSERT_TRUE(test::WriteFile(Folder() + "/" + utf8Name, "abc"));
-  ByteBuffer buffer;
-  ASSERT_TRUE(buffer.LoadFromFile((Folder() + "/" + big5Name).c_str()));
-  EXPECT_EQ(test::Text(buffer), "abc");
-  EXPECT_STREQ(buffer.c_str(), "abc");
-  // The UTF-8 bytes read as code page 950 name another file, which does not exist.
-  EXPECT_FALSE(buffer.LoadFromFile((Folder() + "/" + utf8Name).c_str()));
 }
 
 }  // namespace

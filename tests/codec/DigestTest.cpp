@@ -56,7 +56,7 @@ void ForEachCodePath(Body body) {
 template <typename D>
 Bytes Ours(const unsigned char* data, std::size_t n) {
   D digest;
-  EXPECT_TRUE(digest.Compute(data, n));
+  digest.Compute(data, n);
   EXPECT_TRUE(test::WellFormed(digest.result()));
   return Content(digest.result());
 }
@@ -143,10 +143,10 @@ TYPED_TEST(DigestTest, FinalAppendsAndComputeStartsOver) {
 
   // Compute empties the result first, and forgets any message in progress.
   digest.Update(a.data(), a.size());
-  EXPECT_TRUE(digest.Compute(b));
+  digest.Compute(b);
   EXPECT_EQ(Content(digest.result()), second);
   EXPECT_TRUE(test::WellFormed(digest.result()));
-  EXPECT_TRUE(digest.Compute(nullptr, 0));
+  digest.Compute(nullptr, 0);
   EXPECT_EQ(Content(digest.result()), Theirs<TypeParam>(nullptr, 0));
 }
 

@@ -3,10 +3,12 @@
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
-#include <memory>
+#include "platform/posix/OpenSslPtr.h"
 
 namespace zyq::test {
 namespace {
+
+using platform::posix::OpenSslPtr;
 
 // Single DES lives in the legacy provider in OpenSSL 3; load it (with the default one) once,
 // and unload both when the process ends.
@@ -34,8 +36,7 @@ Bytes RandomBytes(std::size_t n, std::uint32_t seed) {
 
 Bytes ReferenceDigest(const char* name, const unsigned char* data, std::size_t n) {
   LoadProviders();
-  std::unique_ptr<EVP_MD, decltype(&EVP_MD_free)> md(EVP_MD_fetch(nullptr, name, nullptr),
-                                                     &EVP_MD_free);
+  const OpenSslPtr<EVP_MD> md(EVP_MD_fetch(nullptr, name, nullptr));
   if (!md) return {};
   Bytes out(EVP_MAX_MD_SIZE);
   unsigned int length = 0;
@@ -49,10 +50,8 @@ Bytes ReferenceCbc(const char* cipherName, bool encrypt, bool padding, const Byt
                    const Bytes& data, bool* ok) {
   LoadProviders();
   *ok = false;
-  std::unique_ptr<EVP_CIPHER, decltype(&EVP_CIPHER_free)> cipher(
-      EVP_CIPHER_fetch(nullptr, cipherName, nullptr), &EVP_CIPHER_free);
-  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
-                                                                      &EVP_CIPHER_CTX_free);
+  const OpenSslPtr<EVP_CIPHER> cipher(EVP_CIPHER_fetch(nullptr, cipherName, nullptr));
+  const OpenSslPtr<EVP_CIPHER_CTX> ctx(EVP_CIPHER_CTX_new());
   if (!cipher || !ctx) return {};
   const unsigned char iv[8] = {};
   if (EVP_CipherInit_ex2(ctx.get(), cipher.get(), key.data(), iv, encrypt ? 1 : 0, nullptr) != 1) {
@@ -80,8 +79,7 @@ std::string ReferenceBase64(const unsigned char* data, std::size_t n) {
 }
 
 std::string ReferenceBase64Lines(const unsigned char* data, std::size_t n) {
-  std::unique_ptr<EVP_ENCODE_CTX, decltype(&EVP_ENCODE_CTX_free)> ctx(EVP_ENCODE_CTX_new(),
-                                                                      &EVP_ENCODE_CTX_free);
+  const OpenSslPtr<EVP_ENCODE_CTX> ctx(EVP_ENCODE_CTX_new());
   EVP_EncodeInit(ctx.get());
   std::string out(n * 2 + 80, '\0');
   int n1 = 0, n2 = 0;

@@ -11,42 +11,37 @@
 
 #include <string>
 
+#include "platform/posix/OpenSslPtr.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace zyq::test {
 namespace {
 
-template <typename T, void (*Free)(T*)>
-struct Deleter {
-  void operator()(T* p) const { Free(p); }
-};
-using Pkey = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
-using Cert = std::unique_ptr<X509, Deleter<X509, X509_free>>;
-using Req = std::unique_ptr<X509_REQ, Deleter<X509_REQ, X509_REQ_free>>;
-using Name = std::unique_ptr<X509_NAME, Deleter<X509_NAME, X509_NAME_free>>;
+using platform::posix::OpenSslPtr;
+
+// The n bytes an i2d_ function allocated at out (freed here); empty when n is not positive.
+Der TakeDer(unsigned char* out, int n) {
+  const OpenSslPtr<unsigned char> owner(out);
+  return n > 0 ? Der(out, out + n) : Der();
+}
 
 Der ToDer(X509* cert) {
   unsigned char* out = nullptr;
   const int n = i2d_X509(cert, &out);
-  if (n <= 0) return {};
-  Der der(out, out + n);
-  OPENSSL_free(out);
-  return der;
+  return TakeDer(out, n);
 }
 
 void AddExtension(X509* cert, X509* issuer, int nid, const char* value) {
   X509V3_CTX ctx;
   X509V3_set_ctx(&ctx, issuer, cert, nullptr, nullptr, 0);
-  X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
-  if (ext == nullptr) return;
-  X509_add_ext(cert, ext, -1);
-  X509_EXTENSION_free(ext);
+  const OpenSslPtr<X509_EXTENSION> ext(X509V3_EXT_conf_nid(nullptr, &ctx, nid, value));
+  if (ext) X509_add_ext(cert, ext.get(), -1);
 }
 
 // A certificate of subject and key, signed by issuerKey (issuer == null: self-signed).
-Cert MakeCert(X509_NAME* subject, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey, long serial,
-              const char* keyUsage, bool ca) {
-  Cert cert(X509_new());
+OpenSslPtr<X509> MakeCert(X509_NAME* subject, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey,
+                          long serial, const char* keyUsage, bool ca) {
+  OpenSslPtr<X509> cert(X509_new());
   X509_set_version(cert.get(), 2);
   ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), serial);
   X509_set_subject_name(cert.get(), subject);
@@ -61,8 +56,8 @@ Cert MakeCert(X509_NAME* subject, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerK
   return cert;
 }
 
-Name MakeName(const std::string& cn, const char* org) {
-  Name name(X509_NAME_new());
+OpenSslPtr<X509_NAME> MakeName(const std::string& cn, const char* org) {
+  OpenSslPtr<X509_NAME> name(X509_NAME_new());
   if (org) {
     X509_NAME_add_entry_by_txt(name.get(), "O", MBSTRING_UTF8,
                                reinterpret_cast<const unsigned char*>(org), -1, -1, 0);
@@ -81,19 +76,19 @@ std::string Oid(const ASN1_OBJECT* obj) {
 }  // namespace
 
 struct TestAuthority::Keys {
-  Pkey rootKey;
-  Pkey issuingKey;
-  Cert root;
-  Cert issuing;
+  OpenSslPtr<EVP_PKEY> rootKey;
+  OpenSslPtr<EVP_PKEY> issuingKey;
+  OpenSslPtr<X509> root;
+  OpenSslPtr<X509> issuing;
 };
 
 TestAuthority::TestAuthority() : keys_(std::make_unique<Keys>()) {
   keys_->rootKey.reset(EVP_RSA_gen(1024));
   keys_->issuingKey.reset(EVP_RSA_gen(1024));
-  Name rootName = MakeName("Test Root CA", "Enroll Tests");
+  OpenSslPtr<X509_NAME> rootName = MakeName("Test Root CA", "Enroll Tests");
   keys_->root = MakeCert(rootName.get(), keys_->rootKey.get(), nullptr, keys_->rootKey.get(), 1,
                          "critical,keyCertSign,cRLSign", true);
-  Name issuingName = MakeName("Test Issuing CA", "Enroll Tests");
+  OpenSslPtr<X509_NAME> issuingName = MakeName("Test Issuing CA", "Enroll Tests");
   keys_->issuing = MakeCert(issuingName.get(), keys_->issuingKey.get(), keys_->root.get(),
                             keys_->rootKey.get(), 2, "critical,keyCertSign,cRLSign", true);
   if (keys_->root) root_ = ToDer(keys_->root.get());
@@ -104,11 +99,11 @@ TestAuthority::~TestAuthority() = default;
 
 Der TestAuthority::Issue(const Der& request, long serial) {
   const unsigned char* p = request.data();
-  Req req(d2i_X509_REQ(nullptr, &p, static_cast<long>(request.size())));
+  OpenSslPtr<X509_REQ> req(d2i_X509_REQ(nullptr, &p, static_cast<long>(request.size())));
   if (!req) return {};
-  Pkey key(X509_REQ_get_pubkey(req.get()));
+  OpenSslPtr<EVP_PKEY> key(X509_REQ_get_pubkey(req.get()));
   if (!key) return {};
-  Cert cert =
+  OpenSslPtr<X509> cert =
       MakeCert(X509_REQ_get_subject_name(req.get()), key.get(), keys_->issuing.get(),
                keys_->issuingKey.get(), serial, "critical,digitalSignature,keyEncipherment", false);
   return cert ? ToDer(cert.get()) : Der();
@@ -116,22 +111,20 @@ Der TestAuthority::Issue(const Der& request, long serial) {
 
 Der TestAuthority::IssueForKey(const Der& spki, const std::string& commonName, long serial) {
   const unsigned char* p = spki.data();
-  Pkey key(d2i_PUBKEY(nullptr, &p, static_cast<long>(spki.size())));
+  OpenSslPtr<EVP_PKEY> key(d2i_PUBKEY(nullptr, &p, static_cast<long>(spki.size())));
   if (!key) return {};
-  Name name = MakeName(commonName, nullptr);
-  Cert cert = MakeCert(name.get(), key.get(), keys_->issuing.get(), keys_->issuingKey.get(), serial,
-                       "critical,digitalSignature", false);
+  OpenSslPtr<X509_NAME> name = MakeName(commonName, nullptr);
+  OpenSslPtr<X509> cert =
+      MakeCert(name.get(), key.get(), keys_->issuing.get(), keys_->issuingKey.get(), serial,
+               "critical,digitalSignature", false);
   return cert ? ToDer(cert.get()) : Der();
 }
 
 Der ForeignPublicKeyInfo(int bits) {
-  Pkey key(EVP_RSA_gen(static_cast<unsigned>(bits)));
+  OpenSslPtr<EVP_PKEY> key(EVP_RSA_gen(static_cast<unsigned>(bits)));
   unsigned char* out = nullptr;
   const int n = i2d_PUBKEY(key.get(), &out);
-  if (n <= 0) return {};
-  Der der(out, out + n);
-  OPENSSL_free(out);
-  return der;
+  return TakeDer(out, n);
 }
 
 Der FromBase64(const std::string& text) {
@@ -187,7 +180,7 @@ bool OpenSslVerifiesRequest(const Der& request, const std::string& folder, std::
 RequestFacts ReadRequest(const Der& request) {
   RequestFacts facts;
   const unsigned char* p = request.data();
-  Req req(d2i_X509_REQ(nullptr, &p, static_cast<long>(request.size())));
+  OpenSslPtr<X509_REQ> req(d2i_X509_REQ(nullptr, &p, static_cast<long>(request.size())));
   if (!req || p != request.data() + request.size()) return facts;
   facts.parsed = true;
   facts.version = static_cast<int>(X509_REQ_get_version(req.get()));
@@ -210,15 +203,12 @@ RequestFacts ReadRequest(const Der& request) {
   X509_ALGOR_get0(&oid, &paramType, nullptr, algorithm);
   facts.signatureOid = Oid(oid);
   facts.signatureParamsNull = paramType == V_ASN1_NULL;
-  Pkey key(X509_REQ_get_pubkey(req.get()));
+  OpenSslPtr<EVP_PKEY> key(X509_REQ_get_pubkey(req.get()));
   if (key) {
     facts.keyBits = EVP_PKEY_get_bits(key.get());
     unsigned char* out = nullptr;
     const int n = i2d_PUBKEY(key.get(), &out);
-    if (n > 0) {
-      facts.spki.assign(out, out + n);
-      OPENSSL_free(out);
-    }
+    if (n > 0) facts.spki = TakeDer(out, n);
   }
   return facts;
 }

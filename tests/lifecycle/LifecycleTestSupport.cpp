@@ -89,36 +89,28 @@ OpenSslPfx ReadPfxWithOpenSsl(const std::string& path, const std::string& passwo
   unsetenv("ZYQ_TEST_PFX_PASSWORD");
   if (status != 0) return result;
   result.opened = true;
-  BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
-  while (X509* x = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr)) {
+  OpenSslPtr<BIO> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+  while (const OpenSslPtr<X509> x{PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)}) {
     unsigned char* der = nullptr;
-    const int n = i2d_X509(x, &der);
-    result.certs.emplace_back(der, der + n);
-    OPENSSL_free(der);
-    X509_free(x);
+    const int n = i2d_X509(x.get(), &der);
+    result.certs.push_back(TakeDer(der, n));
   }
-  BIO_free(bio);
-  bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
-  result.key.reset(PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr));
-  BIO_free(bio);
+  bio.reset(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+  result.key.reset(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
   return result;
 }
 
 Bytes KeyModulus(EVP_PKEY* key) {
   BIGNUM* n = nullptr;
   if (key == nullptr || EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_N, &n) != 1) return {};
-  Bytes out = BigNumBytes(n);
-  BN_free(n);
-  return out;
+  return BigNumBytes(OpenSslPtr<BIGNUM>(n).get());
 }
 
 Bytes CertModulus(const Bytes& cert) {
   const unsigned char* p = cert.data();
-  X509* x = d2i_X509(nullptr, &p, static_cast<long>(cert.size()));
-  if (x == nullptr) return {};
-  Bytes out = KeyModulus(X509_get0_pubkey(x));
-  X509_free(x);
-  return out;
+  const OpenSslPtr<X509> x(d2i_X509(nullptr, &p, static_cast<long>(cert.size())));
+  if (!x) return {};
+  return KeyModulus(X509_get0_pubkey(x.get()));
 }
 
 std::string FileBytes(const std::string& path) {

@@ -20,13 +20,13 @@ namespace zyq::test {
 // A certification authority: a self-signed root with keyCertSign.
 struct Authority {
   Authority();
-  Pkey key;
+  OpenSslPtr<EVP_PKEY> key;
   Bytes cert;
 };
 
 // A certificate holder: an RSA key and a certificate for it issued by the authority.
 struct Holder {
-  Pkey key;
+  OpenSslPtr<EVP_PKEY> key;
   Bytes cert;
 };
 
@@ -46,7 +46,7 @@ std::vector<Bytes> PersonalStore();
 struct OpenSslPfx {
   bool opened = false;
   std::vector<Bytes> certs;  // in the order the command prints them
-  Pkey key;                  // null when the file holds no key
+  OpenSslPtr<EVP_PKEY> key;  // null when the file holds no key
 };
 OpenSslPfx ReadPfxWithOpenSsl(const std::string& path, const std::string& password);
 

@@ -65,9 +65,9 @@ class RecordReader {
 Bytes KeyParameter(EVP_PKEY* key, const char* name, size_t width) {
   BIGNUM* n = nullptr;
   if (EVP_PKEY_get_bn_param(key, name, &n) != 1) return {};
+  const OpenSslPtr<BIGNUM> owner(n);
   Bytes out(width);
   BN_bn2binpad(n, out.data(), static_cast<int>(width));
-  BN_free(n);
   return out;
 }
 

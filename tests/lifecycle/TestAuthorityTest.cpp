@@ -18,30 +18,26 @@ namespace {
 
 // A PKCS#10 request for the key, subject "CN=<cn>", signed with SHA-256.
 Bytes MakeRequest(EVP_PKEY* key, const std::string& cn) {
-  X509_REQ* req = X509_REQ_new();
-  X509_NAME* name = X509_REQ_get_subject_name(req);
+  const OpenSslPtr<X509_REQ> req(X509_REQ_new());
+  X509_NAME* name = X509_REQ_get_subject_name(req.get());
   X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
                              reinterpret_cast<const unsigned char*>(cn.c_str()), -1, -1, 0);
-  X509_REQ_set_pubkey(req, key);
-  X509_REQ_sign(req, key, EVP_sha256());
+  X509_REQ_set_pubkey(req.get(), key);
+  X509_REQ_sign(req.get(), key, EVP_sha256());
   unsigned char* der = nullptr;
-  const int n = i2d_X509_REQ(req, &der);
-  Bytes out(der, der + n);
-  OPENSSL_free(der);
-  X509_REQ_free(req);
-  return out;
+  const int n = i2d_X509_REQ(req.get(), &der);
+  return TakeDer(der, n);
 }
 
 Bytes SignSha1(EVP_PKEY* key, const std::string& text) {
-  EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+  const OpenSslPtr<EVP_MD_CTX> ctx(EVP_MD_CTX_new());
   size_t n = 0;
-  EVP_DigestSignInit(ctx, nullptr, EVP_sha1(), nullptr, key);
-  EVP_DigestSign(ctx, nullptr, &n, reinterpret_cast<const unsigned char*>(text.data()),
+  EVP_DigestSignInit(ctx.get(), nullptr, EVP_sha1(), nullptr, key);
+  EVP_DigestSign(ctx.get(), nullptr, &n, reinterpret_cast<const unsigned char*>(text.data()),
                  text.size());
   Bytes sig(n);
-  EVP_DigestSign(ctx, sig.data(), &n, reinterpret_cast<const unsigned char*>(text.data()),
+  EVP_DigestSign(ctx.get(), sig.data(), &n, reinterpret_cast<const unsigned char*>(text.data()),
                  text.size());
-  EVP_MD_CTX_free(ctx);
   return sig;
 }
 
@@ -54,7 +50,7 @@ class TestAuthorityTest : public ::testing::Test {
 };
 
 TEST_F(TestAuthorityTest, IssuesForARequestAndAnswersWithABundleThatOpenSslVerifies) {
-  Pkey key = NewRsaKey(1024);
+  OpenSslPtr<EVP_PKEY> key = NewRsaKey(1024);
   Bytes cert, bundle;
   ASSERT_EQ(authority->Issue(MakeRequest(key.get(), "A123456789"), 77, 30, &cert, &bundle), 0u);
 
@@ -79,7 +75,7 @@ TEST_F(TestAuthorityTest, IssuesForARequestAndAnswersWithABundleThatOpenSslVerif
 }
 
 TEST_F(TestAuthorityTest, RefusesARequestWhoseSignatureDoesNotVerify) {
-  Pkey key = NewRsaKey(1024);
+  OpenSslPtr<EVP_PKEY> key = NewRsaKey(1024);
   Bytes request = MakeRequest(key.get(), "A123456789");
   request[request.size() - 5] ^= 0x01;  // inside the signature
   Bytes cert, bundle;
@@ -89,7 +85,7 @@ TEST_F(TestAuthorityTest, RefusesARequestWhoseSignatureDoesNotVerify) {
 }
 
 TEST_F(TestAuthorityTest, ChecksPkcs1AndPkcs7SignaturesAsTheReceiverWould) {
-  Pkey key = NewRsaKey(1024);
+  OpenSslPtr<EVP_PKEY> key = NewRsaKey(1024);
   Bytes cert, bundle;
   ASSERT_EQ(authority->Issue(MakeRequest(key.get(), "A123456789"), 5, 30, &cert, &bundle), 0u);
   const std::string order = "BUY 2330 1000 @ 580";

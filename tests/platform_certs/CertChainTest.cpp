@@ -17,22 +17,23 @@ std::vector<test::NameAttr> Cn(const std::string& cn) {
 class Chains : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    rootKey_ = test::NewRsaKey().release();
-    midKey_ = test::NewRsaKey().release();
-    leafKey_ = test::NewRsaKey().release();
-    strangerKey_ = test::NewRsaKey().release();
+    rootKey_ = test::NewRsaKey();
+    midKey_ = test::NewRsaKey();
+    leafKey_ = test::NewRsaKey();
+    strangerKey_ = test::NewRsaKey();
   }
   static void TearDownTestSuite() {
-    for (EVP_PKEY* k : {rootKey_, midKey_, leafKey_, strangerKey_}) EVP_PKEY_free(k);
+    for (auto* k : {&rootKey_, &midKey_, &leafKey_, &strangerKey_}) k->reset();
   }
 
   void SetUp() override {
     setenv("ZYQSEC_HOME", (test::NewWorkFolder() + "/state").c_str(), 1);
-    root_ = Make(test::CertSpec().Subject(Cn("Root")).Serial({1}).Ca(), rootKey_, rootKey_);
-    mid_ = Make(test::CertSpec().Subject(Cn("Mid")).Issuer(Cn("Root")).Serial({2}).Ca(), midKey_,
-                rootKey_);
-    leaf_ =
-        Make(test::CertSpec().Subject(Cn("Leaf")).Issuer(Cn("Mid")).Serial({3}), leafKey_, midKey_);
+    root_ =
+        Make(test::CertSpec().Subject(Cn("Root")).Serial({1}).Ca(), rootKey_.get(), rootKey_.get());
+    mid_ = Make(test::CertSpec().Subject(Cn("Mid")).Issuer(Cn("Root")).Serial({2}).Ca(),
+                midKey_.get(), rootKey_.get());
+    leaf_ = Make(test::CertSpec().Subject(Cn("Leaf")).Issuer(Cn("Mid")).Serial({3}), leafKey_.get(),
+                 midKey_.get());
   }
 
   static CertContext Make(const test::CertSpec& spec, EVP_PKEY* key, EVP_PKEY* signer) {
@@ -54,16 +55,16 @@ class Chains : public ::testing::Test {
     return chain;
   }
 
-  static EVP_PKEY* rootKey_;
-  static EVP_PKEY* midKey_;
-  static EVP_PKEY* leafKey_;
-  static EVP_PKEY* strangerKey_;
+  static test::OpenSslPtr<EVP_PKEY> rootKey_;
+  static test::OpenSslPtr<EVP_PKEY> midKey_;
+  static test::OpenSslPtr<EVP_PKEY> leafKey_;
+  static test::OpenSslPtr<EVP_PKEY> strangerKey_;
   CertContext root_, mid_, leaf_;
 };
-EVP_PKEY* Chains::rootKey_ = nullptr;
-EVP_PKEY* Chains::midKey_ = nullptr;
-EVP_PKEY* Chains::leafKey_ = nullptr;
-EVP_PKEY* Chains::strangerKey_ = nullptr;
+test::OpenSslPtr<EVP_PKEY> Chains::rootKey_;
+test::OpenSslPtr<EVP_PKEY> Chains::midKey_;
+test::OpenSslPtr<EVP_PKEY> Chains::leafKey_;
+test::OpenSslPtr<EVP_PKEY> Chains::strangerKey_;
 
 TEST_F(Chains, CompleteTrustedChain) {
   Install(kStoreRoot, root_);
@@ -117,7 +118,7 @@ TEST_F(Chains, TimeValidityBits) {
   const CertContext expired =
       Make(test::CertSpec().Subject(Cn("Old")).Issuer(Cn("Mid")).Serial({4}).Validity(1262401445,
                                                                                       1293937445),
-           leafKey_, midKey_);
+           leafKey_.get(), midKey_.get());
   CertChain chain = Build(expired);
   EXPECT_EQ(chain.errorStatus, kCertTrustIsNotTimeValid);
   EXPECT_EQ(chain.elements[0].errorStatus, kCertTrustIsNotTimeValid);
@@ -134,8 +135,8 @@ TEST_F(Chains, SignatureAndConstraintErrors) {
   Install(kStoreRoot, root_);
   // An intermediate of the right name but signed by another key.
   const CertContext forged =
-      Make(test::CertSpec().Subject(Cn("Mid")).Issuer(Cn("Root")).Serial({5}).Ca(), midKey_,
-           strangerKey_);
+      Make(test::CertSpec().Subject(Cn("Mid")).Issuer(Cn("Root")).Serial({5}).Ca(), midKey_.get(),
+           strangerKey_.get());
   Install(kStoreCa, forged);
   CertChain chain = Build(leaf_);
   EXPECT_EQ(chain.errorStatus, kCertTrustIsNotSignatureValid);
@@ -147,10 +148,10 @@ TEST_F(Chains, SignatureAndConstraintErrors) {
   // An issuer that says it is no CA.
   const CertContext notCa = Make(
       test::CertSpec().Subject(Cn("Clerk")).Issuer(Cn("Root")).Serial({6}).Constraints("CA:FALSE"),
-      strangerKey_, rootKey_);
+      strangerKey_.get(), rootKey_.get());
   const CertContext underClerk =
-      Make(test::CertSpec().Subject(Cn("Under")).Issuer(Cn("Clerk")).Serial({7}), leafKey_,
-           strangerKey_);
+      Make(test::CertSpec().Subject(Cn("Under")).Issuer(Cn("Clerk")).Serial({7}), leafKey_.get(),
+           strangerKey_.get());
   Install(kStoreCa, notCa);
   chain = Build(underClerk);
   EXPECT_EQ(chain.errorStatus, kCertTrustInvalidBasicConstraints);
@@ -159,13 +160,13 @@ TEST_F(Chains, SignatureAndConstraintErrors) {
   // A root allowing no intermediate CA below it.
   const CertContext strictRoot = Make(
       test::CertSpec().Subject(Cn("Strict")).Serial({8}).Constraints("critical,CA:TRUE,pathlen:0"),
-      strangerKey_, strangerKey_);
+      strangerKey_.get(), strangerKey_.get());
   const CertContext strictMid =
-      Make(test::CertSpec().Subject(Cn("StrictMid")).Issuer(Cn("Strict")).Serial({9}).Ca(), midKey_,
-           strangerKey_);
+      Make(test::CertSpec().Subject(Cn("StrictMid")).Issuer(Cn("Strict")).Serial({9}).Ca(),
+           midKey_.get(), strangerKey_.get());
   const CertContext strictLeaf =
       Make(test::CertSpec().Subject(Cn("StrictLeaf")).Issuer(Cn("StrictMid")).Serial({10}),
-           leafKey_, midKey_);
+           leafKey_.get(), midKey_.get());
   Install(kStoreRoot, strictRoot);
   Install(kStoreCa, strictMid);
   chain = Build(strictLeaf);
@@ -176,10 +177,10 @@ TEST_F(Chains, SignatureAndConstraintErrors) {
 
 TEST_F(Chains, CrossSignedLoopIsCyclic) {
   // A is issued by B and B by A: no root at the end.
-  const CertContext a =
-      Make(test::CertSpec().Subject(Cn("A")).Issuer(Cn("B")).Serial({11}).Ca(), midKey_, rootKey_);
-  const CertContext b =
-      Make(test::CertSpec().Subject(Cn("B")).Issuer(Cn("A")).Serial({12}).Ca(), rootKey_, midKey_);
+  const CertContext a = Make(test::CertSpec().Subject(Cn("A")).Issuer(Cn("B")).Serial({11}).Ca(),
+                             midKey_.get(), rootKey_.get());
+  const CertContext b = Make(test::CertSpec().Subject(Cn("B")).Issuer(Cn("A")).Serial({12}).Ca(),
+                             rootKey_.get(), midKey_.get());
   Install(kStoreCa, a);
   Install(kStoreCa, b);
   const CertChain chain = Build(a);

@@ -14,8 +14,8 @@ namespace {
 
 class CertStores : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { key_ = test::NewRsaKey().release(); }
-  static void TearDownTestSuite() { EVP_PKEY_free(key_); }
+  static void SetUpTestSuite() { key_ = test::NewRsaKey(); }
+  static void TearDownTestSuite() { key_.reset(); }
 
   void SetUp() override {
     // A state folder of its own for each case.
@@ -27,7 +27,7 @@ class CertStores : public ::testing::Test {
     test::CertSpec spec;
     spec.Subject({{"2.5.4.3", 0x13, cn}}).Issuer({{"2.5.4.3", 0x13, issuer}}).Serial(serial);
     CertContext ctx;
-    EXPECT_EQ(CertContext::FromEncoded(test::MakeCertificate(spec, key_, key_), &ctx),
+    EXPECT_EQ(CertContext::FromEncoded(test::MakeCertificate(spec, key_.get(), key_.get()), &ctx),
               kErrorSuccess);
     return ctx;
   }
@@ -116,9 +116,9 @@ class CertStores : public ::testing::Test {
     EXPECT_EQ(store.Add(CertContext{}, kCertStoreAddAlways), kEInvalidArg);
   }
 
-  static EVP_PKEY* key_;
+  static test::OpenSslPtr<EVP_PKEY> key_;
 };
-EVP_PKEY* CertStores::key_ = nullptr;
+test::OpenSslPtr<EVP_PKEY> CertStores::key_;
 
 TEST_F(CertStores, MemoryStoreDispositions) {
   CertStore store = CertStore::OpenMemory();

@@ -13,12 +13,12 @@ namespace {
 
 class CertificateDecoding : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { key_ = test::NewRsaKey().release(); }
-  static void TearDownTestSuite() { EVP_PKEY_free(key_); }
+  static void SetUpTestSuite() { key_ = test::NewRsaKey(); }
+  static void TearDownTestSuite() { key_.reset(); }
 
   Bytes Make(test::CertSpec spec) {
     if (spec.subject.empty()) spec.subject = {{"2.5.4.3", 0x13, "Decoding Test"}};
-    return test::MakeCertificate(spec, key_, key_);
+    return test::MakeCertificate(spec, key_.get(), key_.get());
   }
 
   // Runs `openssl x509 <args>` on the certificate and returns its output.
@@ -32,9 +32,9 @@ class CertificateDecoding : public ::testing::Test {
     return out;
   }
 
-  static EVP_PKEY* key_;
+  static test::OpenSslPtr<EVP_PKEY> key_;
 };
-EVP_PKEY* CertificateDecoding::key_ = nullptr;
+test::OpenSslPtr<EVP_PKEY> CertificateDecoding::key_;
 
 TEST_F(CertificateDecoding, SerialNumberIsKeptLeastSignificantByteFirst) {
   DecodedCertificate cert;

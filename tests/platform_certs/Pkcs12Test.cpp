@@ -19,25 +19,25 @@ namespace {
 class Pkcs12 : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    userKey_ = test::NewRsaKey().release();
-    otherKey_ = test::NewRsaKey().release();
-    caKey_ = test::NewRsaKey().release();
+    userKey_ = test::NewRsaKey();
+    otherKey_ = test::NewRsaKey();
+    caKey_ = test::NewRsaKey();
     test::CertSpec ca;
     ca.Subject({{"2.5.4.3", 0x13, "PFX Root"}}).Serial({0x01}).Ca().KeyUsage("keyCertSign");
-    caDer_ = new Bytes(test::MakeCertificate(ca, caKey_, caKey_));
+    caDer_ = new Bytes(test::MakeCertificate(ca, caKey_.get(), caKey_.get()));
     test::CertSpec user;
     user.Subject({{"2.5.4.6", 0x13, "TW"}, {"2.5.4.3", 0x0c, "王小明"}})
         .Issuer({{"2.5.4.3", 0x13, "PFX Root"}})
         .Serial({0x10, 0x01})
         .KeyUsage("digitalSignature,nonRepudiation");
-    userDer_ = new Bytes(test::MakeCertificate(user, userKey_, caKey_));
+    userDer_ = new Bytes(test::MakeCertificate(user, userKey_.get(), caKey_.get()));
     user.Subject({{"2.5.4.3", 0x13, "Second"}}).Serial({0x10, 0x02});
-    otherDer_ = new Bytes(test::MakeCertificate(user, otherKey_, caKey_));
+    otherDer_ = new Bytes(test::MakeCertificate(user, otherKey_.get(), caKey_.get()));
   }
   static void TearDownTestSuite() {
-    EVP_PKEY_free(userKey_);
-    EVP_PKEY_free(otherKey_);
-    EVP_PKEY_free(caKey_);
+    userKey_.reset();
+    otherKey_.reset();
+    caKey_.reset();
     delete caDer_;
     delete userDer_;
     delete otherDer_;
@@ -49,7 +49,7 @@ class Pkcs12 : public ::testing::Test {
     setenv("ZYQSEC_UI", "none", 1);
     test::WriteFile(dir_ + "/user.pem", test::CertPem(*userDer_));
     test::WriteFile(dir_ + "/ca.pem", test::CertPem(*caDer_));
-    test::WriteFile(dir_ + "/user.key", test::KeyPem(userKey_));
+    test::WriteFile(dir_ + "/user.key", test::KeyPem(userKey_.get()));
   }
 
   // `openssl pkcs12 -export` of the user certificate, its key and the CA certificate.
@@ -86,12 +86,11 @@ class Pkcs12 : public ::testing::Test {
     Bytes hash(20, 0x5a), sig;
     ASSERT_EQ(ctx->SignHash(spec, kCalgSha1, hash, 0, &sig), kErrorSuccess);
     const Bytes be(sig.rbegin(), sig.rend());
-    EVP_PKEY_CTX* v = EVP_PKEY_CTX_new(expectedKey, nullptr);
-    ASSERT_EQ(EVP_PKEY_verify_init(v), 1);
-    EVP_PKEY_CTX_set_rsa_padding(v, RSA_PKCS1_PADDING);
-    EVP_PKEY_CTX_set_signature_md(v, EVP_sha1());
-    EXPECT_EQ(EVP_PKEY_verify(v, be.data(), be.size(), hash.data(), hash.size()), 1);
-    EVP_PKEY_CTX_free(v);
+    const test::OpenSslPtr<EVP_PKEY_CTX> v(EVP_PKEY_CTX_new(expectedKey, nullptr));
+    ASSERT_EQ(EVP_PKEY_verify_init(v.get()), 1);
+    EVP_PKEY_CTX_set_rsa_padding(v.get(), RSA_PKCS1_PADDING);
+    EVP_PKEY_CTX_set_signature_md(v.get(), EVP_sha1());
+    EXPECT_EQ(EVP_PKEY_verify(v.get(), be.data(), be.size(), hash.data(), hash.size()), 1);
   }
 
   static size_t ContainerCount() {
@@ -103,17 +102,17 @@ class Pkcs12 : public ::testing::Test {
     return names.size();
   }
 
-  static EVP_PKEY* userKey_;
-  static EVP_PKEY* otherKey_;
-  static EVP_PKEY* caKey_;
+  static test::OpenSslPtr<EVP_PKEY> userKey_;
+  static test::OpenSslPtr<EVP_PKEY> otherKey_;
+  static test::OpenSslPtr<EVP_PKEY> caKey_;
   static Bytes* caDer_;
   static Bytes* userDer_;
   static Bytes* otherDer_;
   std::string dir_;
 };
-EVP_PKEY* Pkcs12::userKey_ = nullptr;
-EVP_PKEY* Pkcs12::otherKey_ = nullptr;
-EVP_PKEY* Pkcs12::caKey_ = nullptr;
+test::OpenSslPtr<EVP_PKEY> Pkcs12::userKey_;
+test::OpenSslPtr<EVP_PKEY> Pkcs12::otherKey_;
+test::OpenSslPtr<EVP_PKEY> Pkcs12::caKey_;
 Bytes* Pkcs12::caDer_ = nullptr;
 Bytes* Pkcs12::userDer_ = nullptr;
 Bytes* Pkcs12::otherDer_ = nullptr;
@@ -142,7 +141,7 @@ TEST_F(Pkcs12, LegacyAndModernOpenSslFilesImportWithTheirKeys) {
     EXPECT_EQ(user.keyLink()->providerType, kProvRsaFull);
     EXPECT_EQ(user.keyLink()->keySpec, kAtKeyExchange);
     EXPECT_EQ(user.keyLink()->flags, 0u);
-    ExpectKeySigns(user, userKey_);
+    ExpectKeySigns(user, userKey_.get());
     std::unique_ptr<KeyContext> none;
     uint32_t spec = 0;
     EXPECT_EQ(AcquireCertificatePrivateKey(ca, &none, &spec), kCryptENoKeyProperty);
@@ -169,7 +168,7 @@ TEST_F(Pkcs12, KeyUsageAttributeChoosesTheKeySpec) {
 TEST_F(Pkcs12, ProviderNamedInTheFileIsUsedWhenInstalled) {
   ASSERT_EQ(InstallProvider("Acme Soft RSA", kProvRsaFull), kErrorSuccess);
   KeyProvInfo link;
-  ASSERT_EQ(ImportPrivateKey(test::KeyPkcs8Der(userKey_), "Acme Soft RSA", kProvRsaFull,
+  ASSERT_EQ(ImportPrivateKey(test::KeyPkcs8Der(userKey_.get()), "Acme Soft RSA", kProvRsaFull,
                              kAtKeyExchange, kCryptExportable, &link),
             kErrorSuccess);
   CertContext cert;
@@ -187,7 +186,7 @@ TEST_F(Pkcs12, ProviderNamedInTheFileIsUsedWhenInstalled) {
   ASSERT_EQ(RemoveProvider("Acme Soft RSA"), kErrorSuccess);
   ASSERT_EQ(ImportPfx(pfx, u"pw", 0, &back), kErrorSuccess);
   EXPECT_EQ(All(back)[0].keyLink()->providerName, kMsEnhancedProv);
-  ExpectKeySigns(All(back)[0], userKey_);
+  ExpectKeySigns(All(back)[0], userKey_.get());
 }
 
 TEST_F(Pkcs12, EmptyAndAbsentPasswordsAreDifferent) {
@@ -204,7 +203,7 @@ TEST_F(Pkcs12, EmptyAndAbsentPasswordsAreDifferent) {
   EXPECT_EQ(All(store).size(), 2u);
 
   // A file protected with the absent password.
-  const Bytes absent = test::MakePfx({{*userDer_, userKey_}}, nullptr, false);
+  const Bytes absent = test::MakePfx({{*userDer_, userKey_.get()}}, nullptr, false);
   EXPECT_TRUE(VerifyPfxPassword(absent, std::nullopt));
   EXPECT_FALSE(VerifyPfxPassword(absent, u"", &err));
   EXPECT_EQ(err, kErrorInvalidPassword);
@@ -217,7 +216,8 @@ TEST_F(Pkcs12, SeveralKeyedCertificatesAndReimportReusesContainers) {
   for (bool legacy : {true, false}) {
     SCOPED_TRACE(legacy ? "legacy" : "modern");
     const Bytes pfx = test::MakePfx(
-        {{*userDer_, userKey_}, {*caDer_, nullptr}, {*otherDer_, otherKey_}}, "pw", legacy);
+        {{*userDer_, userKey_.get()}, {*caDer_, nullptr}, {*otherDer_, otherKey_.get()}}, "pw",
+        legacy);
     CertStore store;
     ASSERT_EQ(ImportPfx(pfx, u"pw", kPfxExportable, &store), kErrorSuccess);
     auto all = All(store);
@@ -229,8 +229,8 @@ TEST_F(Pkcs12, SeveralKeyedCertificatesAndReimportReusesContainers) {
     ASSERT_TRUE(all[0].keyLink() && all[2].keyLink());
     EXPECT_FALSE(all[1].keyLink());
     EXPECT_NE(all[0].keyLink()->containerName, all[2].keyLink()->containerName);
-    ExpectKeySigns(all[0], userKey_);
-    ExpectKeySigns(all[2], otherKey_);
+    ExpectKeySigns(all[0], userKey_.get());
+    ExpectKeySigns(all[2], otherKey_.get());
     const KeyProvInfo firstLink = *all[0].keyLink();
     const size_t containers = ContainerCount();
 

@@ -20,87 +20,80 @@ void Check(bool ok, const char* what) {
   if (!ok) throw std::runtime_error(std::string("OpenSSL test helper failed: ") + what);
 }
 
-X509_NAME* BuildName(const std::vector<NameAttr>& attrs) {
-  X509_NAME* name = X509_NAME_new();
+OpenSslPtr<X509_NAME> BuildName(const std::vector<NameAttr>& attrs) {
+  OpenSslPtr<X509_NAME> name(X509_NAME_new());
   for (const NameAttr& a : attrs) {
-    ASN1_OBJECT* obj = OBJ_txt2obj(a.oid.c_str(), 1);
+    const OpenSslPtr<ASN1_OBJECT> obj(OBJ_txt2obj(a.oid.c_str(), 1));
     Check(obj != nullptr, "OBJ_txt2obj");
     const int ok = X509_NAME_add_entry_by_OBJ(
-        name, obj, a.type, reinterpret_cast<const unsigned char*>(a.value.data()),
+        name.get(), obj.get(), a.type, reinterpret_cast<const unsigned char*>(a.value.data()),
         static_cast<int>(a.value.size()), -1, a.joinPrevious ? -1 : 0);
-    ASN1_OBJECT_free(obj);
     Check(ok == 1, "X509_NAME_add_entry_by_OBJ");
   }
   return name;
+}
+
+// What a PEM writer wrote into a memory BIO.
+template <typename T, typename Writer>
+std::string Pem(T* object, Writer write) {
+  const OpenSslPtr<BIO> bio(BIO_new(BIO_s_mem()));
+  write(bio.get(), object);
+  char* data = nullptr;
+  const long n = BIO_get_mem_data(bio.get(), &data);
+  return std::string(data, static_cast<size_t>(n));
 }
 
 void AddExtension(X509* cert, X509* issuer, int nid, const std::string& value) {
   X509V3_CTX ctx;
   X509V3_set_ctx_nodb(&ctx);
   X509V3_set_ctx(&ctx, issuer, cert, nullptr, nullptr, 0);
-  X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value.c_str());
+  const OpenSslPtr<X509_EXTENSION> ext(X509V3_EXT_conf_nid(nullptr, &ctx, nid, value.c_str()));
   Check(ext != nullptr, "X509V3_EXT_conf_nid");
-  X509_add_ext(cert, ext, -1);
-  X509_EXTENSION_free(ext);
+  X509_add_ext(cert, ext.get(), -1);
 }
 
 }  // namespace
 
-Pkey NewRsaKey(int bits) {
-  Pkey key(EVP_RSA_gen(static_cast<unsigned>(bits)));
+OpenSslPtr<EVP_PKEY> NewRsaKey(int bits) {
+  OpenSslPtr<EVP_PKEY> key(EVP_RSA_gen(static_cast<unsigned>(bits)));
   Check(key != nullptr, "EVP_RSA_gen");
   return key;
 }
 
 std::string KeyPem(EVP_PKEY* key) {
-  BIO* bio = BIO_new(BIO_s_mem());
-  PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
-  char* data = nullptr;
-  const long n = BIO_get_mem_data(bio, &data);
-  std::string pem(data, static_cast<size_t>(n));
-  BIO_free(bio);
-  return pem;
+  return Pem(key, [](BIO* bio, EVP_PKEY* k) {
+    PEM_write_bio_PrivateKey(bio, k, nullptr, nullptr, 0, nullptr, nullptr);
+  });
 }
 
 Bytes KeyPkcs8Der(EVP_PKEY* key) {
-  PKCS8_PRIV_KEY_INFO* p8 = EVP_PKEY2PKCS8(key);
+  const OpenSslPtr<PKCS8_PRIV_KEY_INFO> p8(EVP_PKEY2PKCS8(key));
   unsigned char* der = nullptr;
-  const int n = i2d_PKCS8_PRIV_KEY_INFO(p8, &der);
-  Bytes out(der, der + n);
-  OPENSSL_free(der);
-  PKCS8_PRIV_KEY_INFO_free(p8);
-  return out;
+  const int n = i2d_PKCS8_PRIV_KEY_INFO(p8.get(), &der);
+  return TakeDer(der, n);
 }
 
 Bytes EncodeName(const std::vector<NameAttr>& attrs) {
-  X509_NAME* name = BuildName(attrs);
+  const OpenSslPtr<X509_NAME> name = BuildName(attrs);
   unsigned char* der = nullptr;
-  const int n = i2d_X509_NAME(name, &der);
-  Bytes out(der, der + n);
-  OPENSSL_free(der);
-  X509_NAME_free(name);
-  return out;
+  const int n = i2d_X509_NAME(name.get(), &der);
+  return TakeDer(der, n);
 }
 
 Bytes MakeCertificate(const CertSpec& spec, EVP_PKEY* subjectKey, EVP_PKEY* issuerKey) {
-  X509* cert = X509_new();
+  const OpenSslPtr<X509> owner(X509_new());
+  X509* cert = owner.get();
   X509_set_version(cert, 2);
-  BIGNUM* bn = BN_bin2bn(spec.serial.data(), static_cast<int>(spec.serial.size()), nullptr);
-  ASN1_INTEGER* serial = BN_to_ASN1_INTEGER(bn, nullptr);
-  X509_set_serialNumber(cert, serial);
-  ASN1_INTEGER_free(serial);
-  BN_free(bn);
-  X509_NAME* subject = BuildName(spec.subject);
-  X509_NAME* issuer = BuildName(spec.issuer.empty() ? spec.subject : spec.issuer);
-  X509_set_subject_name(cert, subject);
-  X509_set_issuer_name(cert, issuer);
-  X509_NAME_free(subject);
-  X509_NAME_free(issuer);
-  ASN1_TIME* t = ASN1_TIME_set(nullptr, static_cast<time_t>(spec.notBefore));
-  X509_set1_notBefore(cert, t);
-  ASN1_TIME_set(t, static_cast<time_t>(spec.notAfter));
-  X509_set1_notAfter(cert, t);
-  ASN1_TIME_free(t);
+  const OpenSslPtr<BIGNUM> bn(
+      BN_bin2bn(spec.serial.data(), static_cast<int>(spec.serial.size()), nullptr));
+  const OpenSslPtr<ASN1_INTEGER> serial(BN_to_ASN1_INTEGER(bn.get(), nullptr));
+  X509_set_serialNumber(cert, serial.get());
+  X509_set_subject_name(cert, BuildName(spec.subject).get());
+  X509_set_issuer_name(cert, BuildName(spec.issuer.empty() ? spec.subject : spec.issuer).get());
+  const OpenSslPtr<ASN1_TIME> t(ASN1_TIME_set(nullptr, static_cast<time_t>(spec.notBefore)));
+  X509_set1_notBefore(cert, t.get());
+  ASN1_TIME_set(t.get(), static_cast<time_t>(spec.notAfter));
+  X509_set1_notAfter(cert, t.get());
   X509_set_pubkey(cert, subjectKey);
   if (!spec.keyUsage.empty()) AddExtension(cert, cert, NID_key_usage, spec.keyUsage);
   if (!spec.basicConstraints.empty()) {
@@ -109,10 +102,12 @@ Bytes MakeCertificate(const CertSpec& spec, EVP_PKEY* subjectKey, EVP_PKEY* issu
   Check(X509_sign(cert, issuerKey, EVP_sha256()) > 0, "X509_sign");
   unsigned char* der = nullptr;
   const int n = i2d_X509(cert, &der);
-  Bytes out(der, der + n);
-  OPENSSL_free(der);
-  X509_free(cert);
-  return out;
+  return TakeDer(der, n);
+}
+
+Bytes TakeDer(unsigned char* der, int n) {
+  const OpenSslPtr<unsigned char> owner(der);
+  return n > 0 ? Bytes(der, der + n) : Bytes();
 }
 
 std::string ToString(const Bytes& b) {
@@ -151,16 +146,9 @@ std::string NewWorkFolder() {
 
 std::string CertPem(const Bytes& der) {
   const unsigned char* p = der.data();
-  X509* cert = d2i_X509(nullptr, &p, static_cast<long>(der.size()));
+  const OpenSslPtr<X509> cert(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
   Check(cert != nullptr, "d2i_X509");
-  BIO* bio = BIO_new(BIO_s_mem());
-  PEM_write_bio_X509(bio, cert);
-  char* data = nullptr;
-  const long n = BIO_get_mem_data(bio, &data);
-  std::string pem(data, static_cast<size_t>(n));
-  BIO_free(bio);
-  X509_free(cert);
-  return pem;
+  return Pem(cert.get(), [](BIO* bio, X509* x) { PEM_write_bio_X509(bio, x); });
 }
 
 }  // namespace zyq::test
@@ -172,7 +160,8 @@ platform::DigestSigner KeySigner(EVP_PKEY* key) {
     const EVP_MD* md = hashAlg == platform::kCalgMd5    ? EVP_md5()
                        : hashAlg == platform::kCalgSha1 ? EVP_sha1()
                                                         : EVP_sha256();
-    EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(key, nullptr);
+    const OpenSslPtr<EVP_PKEY_CTX> owner(EVP_PKEY_CTX_new(key, nullptr));
+    EVP_PKEY_CTX* ctx = owner.get();
     size_t len = 0;
     bool ok = EVP_PKEY_sign_init(ctx) == 1 &&
               EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PADDING) == 1 &&
@@ -180,7 +169,6 @@ platform::DigestSigner KeySigner(EVP_PKEY* key) {
               EVP_PKEY_sign(ctx, nullptr, &len, hash.data(), hash.size()) == 1;
     std::vector<uint8_t> be(len);
     ok = ok && EVP_PKEY_sign(ctx, be.data(), &len, hash.data(), hash.size()) == 1;
-    EVP_PKEY_CTX_free(ctx);
     if (!ok) return platform::kNteBadSignature;
     signature->assign(be.rbegin(), be.rend());
     return platform::kErrorSuccess;
@@ -208,10 +196,9 @@ Bytes MakePfx(const std::vector<PfxEntry>& entries, const char* pass, bool legac
   int id = 0;
   for (const PfxEntry& e : entries) {
     const unsigned char* p = e.cert.data();
-    X509* x = d2i_X509(nullptr, &p, static_cast<long>(e.cert.size()));
+    const OpenSslPtr<X509> x(d2i_X509(nullptr, &p, static_cast<long>(e.cert.size())));
     Check(x != nullptr, "d2i_X509");
-    PKCS12_SAFEBAG* bag = PKCS12_add_cert(&certBags, x);
-    X509_free(x);
+    PKCS12_SAFEBAG* bag = PKCS12_add_cert(&certBags, x.get());
     Check(bag != nullptr, "PKCS12_add_cert");
     if (e.key != nullptr) {
       unsigned char keyId[4] = {'k', 'e', 'y', static_cast<unsigned char>('0' + id++)};
@@ -221,6 +208,8 @@ Bytes MakePfx(const std::vector<PfxEntry>& entries, const char* pass, bool legac
       PKCS12_add_localkeyid(kb, keyId, 4);
     }
   }
+  const OpenSslPtr<STACK_OF(PKCS12_SAFEBAG)> certBagsOwner(certBags);
+  const OpenSslPtr<STACK_OF(PKCS12_SAFEBAG)> keyBagsOwner(keyBags);
   STACK_OF(PKCS7)* safes = nullptr;
   if (certBags) {
     Check(PKCS12_add_safe_ex(&safes, certBags, certNid, 2048, pass, ctx, nullptr) == 1,
@@ -230,20 +219,15 @@ Bytes MakePfx(const std::vector<PfxEntry>& entries, const char* pass, bool legac
     Check(PKCS12_add_safe_ex(&safes, keyBags, -1, 0, nullptr, ctx, nullptr) == 1,
           "PKCS12_add_safe_ex");
   }
-  PKCS12* p12 = PKCS12_add_safes_ex(safes, 0, ctx, nullptr);
+  const OpenSslPtr<STACK_OF(PKCS7)> safesOwner(safes);
+  const OpenSslPtr<PKCS12> p12(PKCS12_add_safes_ex(safes, 0, ctx, nullptr));
   Check(p12 != nullptr, "PKCS12_add_safes_ex");
-  Check(PKCS12_set_mac(p12, pass, pass ? -1 : 0, nullptr, 0, 2048,
+  Check(PKCS12_set_mac(p12.get(), pass, pass ? -1 : 0, nullptr, 0, 2048,
                        legacy ? EVP_sha1() : EVP_sha256()) == 1,
         "PKCS12_set_mac");
   unsigned char* der = nullptr;
-  const int n = i2d_PKCS12(p12, &der);
-  Bytes out(der, der + n);
-  OPENSSL_free(der);
-  PKCS12_free(p12);
-  sk_PKCS7_pop_free(safes, PKCS7_free);
-  sk_PKCS12_SAFEBAG_pop_free(certBags, PKCS12_SAFEBAG_free);
-  sk_PKCS12_SAFEBAG_pop_free(keyBags, PKCS12_SAFEBAG_free);
-  return out;
+  const int n = i2d_PKCS12(p12.get(), &der);
+  return TakeDer(der, n);
 }
 
 }  // namespace zyq::test

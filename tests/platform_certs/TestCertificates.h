@@ -11,18 +11,15 @@
 
 #include "platform/Certificates.h"
 #include "platform/DigestSigner.h"
+#include "platform/posix/OpenSslPtr.h"
 
 namespace zyq::test {
 
 using platform::Bytes;
-
-struct PkeyDeleter {
-  void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
-};
-using Pkey = std::unique_ptr<EVP_PKEY, PkeyDeleter>;
+using platform::posix::OpenSslPtr;
 
 // A fresh RSA key (1024 bits unless asked otherwise; small keys keep the tests quick).
-Pkey NewRsaKey(int bits = 1024);
+OpenSslPtr<EVP_PKEY> NewRsaKey(int bits = 1024);
 std::string KeyPem(EVP_PKEY* key);  // PKCS#8 PEM, unencrypted
 Bytes KeyPkcs8Der(EVP_PKEY* key);
 
@@ -81,6 +78,8 @@ struct CertSpec {
 Bytes MakeCertificate(const CertSpec& spec, EVP_PKEY* subjectKey, EVP_PKEY* issuerKey);
 
 // Byte helpers.
+// The n bytes an i2d_ function allocated at der (freed here); empty when n is not positive.
+Bytes TakeDer(unsigned char* der, int n);
 std::string ToString(const Bytes& b);
 Bytes ToBytes(const std::string& s);
 std::string Hex(const Bytes& b);

@@ -5,6 +5,7 @@
 
 #include "platform/Registry.h"
 #include "platform/Text.h"
+#include "tests/support/ReadOnlyRegistry.h"
 
 namespace zyq::platform {
 namespace {
@@ -209,20 +210,8 @@ TEST_F(RegistryTest, HivesAreSeparate) {
   EXPECT_EQ(ReadText(kHkcu, "ROOTVALUE"), "r");
 }
 
-// A registry that refuses every change: what a read-only or broken store does.
-class ReadOnlyRegistry : public RegistryWrapper {
- public:
-  using RegistryWrapper::RegistryWrapper;
-  SysError CreateKey(const RegistryKey&, std::string_view, RegistryKey*, bool*) override {
-    return kErrorAccessDenied;
-  }
-  SysError SetValue(const RegistryKey&, std::string_view, uint32_t, std::string_view) override {
-    return kErrorAccessDenied;
-  }
-};
-
 TEST_F(RegistryTest, ATestRegistryReplacesTheCurrentOne) {
-  ReadOnlyRegistry readOnly(DefaultRegistry());
+  test::ReadOnlyRegistry readOnly(DefaultRegistry());
   SetRegistryForTesting(&readOnly);
   RegistryKey key;
   EXPECT_EQ(CurrentRegistry().CreateKey(kHkcu, "Software\\X", &key), kErrorAccessDenied);

@@ -8,21 +8,25 @@
 #include <openssl/x509.h>
 
 #include "platform/CryptoKeys.h"
+#include "platform/posix/OpenSslPtr.h"
 #include "tests/platform_keys/KeyTestSupport.h"
 
 namespace zyq::platform {
 namespace {
 
 using KeyExportTest = test::KeyStateTest;
-
-struct Bn {
-  BIGNUM* bn = nullptr;
-  ~Bn() { BN_free(bn); }
-};
+using posix::OpenSslPtr;
 
 // Reads little-endian bytes as a number.
-void FromLittleEndian(const uint8_t* p, size_t n, Bn* out) {
-  out->bn = BN_lebin2bn(p, static_cast<int>(n), nullptr);
+OpenSslPtr<BIGNUM> FromLittleEndian(const uint8_t* p, size_t n) {
+  return OpenSslPtr<BIGNUM>(BN_lebin2bn(p, static_cast<int>(n), nullptr));
+}
+
+// A number parameter of the key.
+OpenSslPtr<BIGNUM> KeyNumber(const EVP_PKEY* key, const char* name) {
+  BIGNUM* number = nullptr;
+  EVP_PKEY_get_bn_param(key, name, &number);
+  return OpenSslPtr<BIGNUM>(number);
 }
 
 uint32_t Le32(const uint8_t* p) {
@@ -35,7 +39,7 @@ uint32_t Le32(const uint8_t* p) {
 void ExpectBlobMatchesKey(const std::vector<uint8_t>& blob, const std::vector<uint8_t>& pkcs8,
                           uint32_t bits) {
   const unsigned char* p = pkcs8.data();
-  EVP_PKEY* key = d2i_AutoPrivateKey(nullptr, &p, static_cast<long>(pkcs8.size()));
+  const OpenSslPtr<EVP_PKEY> key(d2i_AutoPrivateKey(nullptr, &p, static_cast<long>(pkcs8.size())));
   ASSERT_NE(key, nullptr);
   const size_t full = bits / 8, half = bits / 16;
   ASSERT_EQ(blob.size(), 20 + 9 * bits / 16);
@@ -45,27 +49,22 @@ void ExpectBlobMatchesKey(const std::vector<uint8_t>& blob, const std::vector<ui
                          OSSL_PKEY_PARAM_RSA_EXPONENT2, OSSL_PKEY_PARAM_RSA_COEFFICIENT1,
                          OSSL_PKEY_PARAM_RSA_D};
   const size_t widths[] = {full, half, half, half, half, half, full};
-  Bn parts[7];
+  OpenSslPtr<BIGNUM> parts[7];
   size_t offset = 20;
   for (int i = 0; i < 7; ++i) {
-    FromLittleEndian(&blob[offset], widths[i], &parts[i]);
+    parts[i] = FromLittleEndian(&blob[offset], widths[i]);
     offset += widths[i];
-    BIGNUM* expected = nullptr;
-    ASSERT_EQ(EVP_PKEY_get_bn_param(key, names[i], &expected), 1);
-    EXPECT_EQ(BN_cmp(parts[i].bn, expected), 0) << names[i];
-    BN_clear_free(expected);
+    const OpenSslPtr<BIGNUM> expected = KeyNumber(key.get(), names[i]);
+    ASSERT_NE(expected, nullptr) << names[i];
+    EXPECT_EQ(BN_cmp(parts[i].get(), expected.get()), 0) << names[i];
   }
-  BIGNUM* e = nullptr;
-  ASSERT_EQ(EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &e), 1);
-  EXPECT_EQ(BN_get_word(e), Le32(&blob[16]));
-  BN_free(e);
-  Bn product;
-  product.bn = BN_new();
-  BN_CTX* ctx = BN_CTX_new();
-  ASSERT_EQ(BN_mul(product.bn, parts[1].bn, parts[2].bn, ctx), 1);
-  BN_CTX_free(ctx);
-  EXPECT_EQ(BN_cmp(product.bn, parts[0].bn), 0);
-  EVP_PKEY_free(key);
+  const OpenSslPtr<BIGNUM> e = KeyNumber(key.get(), OSSL_PKEY_PARAM_RSA_E);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(BN_get_word(e.get()), Le32(&blob[16]));
+  const OpenSslPtr<BIGNUM> product(BN_new());
+  const OpenSslPtr<BN_CTX> ctx(BN_CTX_new());
+  ASSERT_EQ(BN_mul(product.get(), parts[1].get(), parts[2].get(), ctx.get()), 1);
+  EXPECT_EQ(BN_cmp(product.get(), parts[0].get()), 0);
 }
 
 TEST_F(KeyExportTest, PrivateKeyBlobHasThePublishedLayout) {
@@ -125,22 +124,20 @@ TEST_F(KeyExportTest, UserProtectedExportAsksFirst) {
 
 TEST_F(KeyExportTest, ExponentBeyondThirtyTwoBitsHasNoBlobButHasPkcs8) {
   // 4294967311 is the smallest prime above 2^32.
-  EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr);
+  const OpenSslPtr<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
   ASSERT_NE(ctx, nullptr);
-  BIGNUM* e = BN_new();
-  BN_set_word(e, 4294967311ULL);
-  EVP_PKEY* key = nullptr;
-  ASSERT_EQ(EVP_PKEY_keygen_init(ctx), 1);
-  ASSERT_EQ(EVP_PKEY_CTX_set_rsa_keygen_bits(ctx, 512), 1);
-  ASSERT_EQ(EVP_PKEY_CTX_set1_rsa_keygen_pubexp(ctx, e), 1);
-  ASSERT_EQ(EVP_PKEY_generate(ctx, &key), 1);
+  const OpenSslPtr<BIGNUM> e(BN_new());
+  BN_set_word(e.get(), 4294967311ULL);
+  EVP_PKEY* generated = nullptr;
+  ASSERT_EQ(EVP_PKEY_keygen_init(ctx.get()), 1);
+  ASSERT_EQ(EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), 512), 1);
+  ASSERT_EQ(EVP_PKEY_CTX_set1_rsa_keygen_pubexp(ctx.get(), e.get()), 1);
+  ASSERT_EQ(EVP_PKEY_generate(ctx.get(), &generated), 1);
+  const OpenSslPtr<EVP_PKEY> key(generated);
   unsigned char* der = nullptr;
-  const int n = i2d_PrivateKey(key, &der);
+  const int n = i2d_PrivateKey(key.get(), &der);
+  const OpenSslPtr<unsigned char> owner(der);
   std::vector<uint8_t> pkcs1(der, der + n);
-  OPENSSL_free(der);
-  EVP_PKEY_free(key);
-  BN_free(e);
-  EVP_PKEY_CTX_free(ctx);
 
   KeyProvInfo link;
   ASSERT_EQ(ImportPrivateKey(pkcs1, kMsEnhancedProv, 1, kAtKeyExchange, kCryptExportable, &link),

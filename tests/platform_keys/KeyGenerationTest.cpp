@@ -5,6 +5,7 @@
 #include <openssl/x509.h>
 
 #include "platform/CryptoKeys.h"
+#include "platform/posix/OpenSslPtr.h"
 #include "tests/platform_keys/KeyTestSupport.h"
 
 namespace zyq::platform {
@@ -22,11 +23,8 @@ std::unique_ptr<KeyContext> NewContainer(const char* name, const char* provider 
 // The modulus length OpenSSL reads from the exported public key info.
 int PublicKeyBits(const std::vector<uint8_t>& spki) {
   const unsigned char* p = spki.data();
-  EVP_PKEY* key = d2i_PUBKEY(nullptr, &p, static_cast<long>(spki.size()));
-  if (key == nullptr) return -1;
-  const int bits = EVP_PKEY_get_bits(key);
-  EVP_PKEY_free(key);
-  return bits;
+  const posix::OpenSslPtr<EVP_PKEY> key(d2i_PUBKEY(nullptr, &p, static_cast<long>(spki.size())));
+  return key ? EVP_PKEY_get_bits(key.get()) : -1;
 }
 
 TEST_F(KeyGenerationTest, RequestedLengthsSpecsAndFlagsAreKept) {

@@ -5,6 +5,7 @@
 #include <openssl/x509.h>
 
 #include "platform/CryptoKeys.h"
+#include "platform/posix/OpenSslPtr.h"
 #include "tests/platform_keys/KeyTestSupport.h"
 #include "tests/support/UuidText.h"
 
@@ -34,8 +35,7 @@ TEST_F(KeyLinksTest, ImportGivesAFreshUuidContainerThatExportsTheSameKey) {
   KeyProvInfo link;
   ASSERT_EQ(ImportPrivateKey(key1_, kMsEnhancedProv, 1, kAtKeyExchange, kCryptExportable, &link),
             kErrorSuccess);
-  EXPECT_TRUE(test::IsUpperCaseUuidText(link.containerName))
-      << link.containerName;
+  EXPECT_TRUE(test::IsUpperCaseUuidText(link.containerName)) << link.containerName;
   EXPECT_EQ(link.providerName, kMsEnhancedProv);
   EXPECT_EQ(link.providerType, 1u);
   EXPECT_EQ(link.flags, 0u);
@@ -120,15 +120,13 @@ TEST_F(KeyLinksTest, BadImportsAreRefusedAndLeaveNothing) {
   EXPECT_EQ(ImportPrivateKey(key1_, "No Such CSP", 1, 1, 0, &link), kNteKeysetNotDef);
   EXPECT_EQ(ImportPrivateKey(key1_, kMsEnhancedProv, 24, 1, 0, &link), kNteProvTypeNoMatch);
 
-  EVP_PKEY* ec = EVP_EC_gen("P-256");
+  const posix::OpenSslPtr<EVP_PKEY> ec(EVP_EC_gen("P-256"));
   ASSERT_NE(ec, nullptr);
   unsigned char* der = nullptr;
-  PKCS8_PRIV_KEY_INFO* p8 = EVP_PKEY2PKCS8(ec);
-  const int n = i2d_PKCS8_PRIV_KEY_INFO(p8, &der);
+  const posix::OpenSslPtr<PKCS8_PRIV_KEY_INFO> p8(EVP_PKEY2PKCS8(ec.get()));
+  const int n = i2d_PKCS8_PRIV_KEY_INFO(p8.get(), &der);
+  const posix::OpenSslPtr<unsigned char> owner(der);
   const std::vector<uint8_t> ecKey(der, der + n);
-  OPENSSL_free(der);
-  PKCS8_PRIV_KEY_INFO_free(p8);
-  EVP_PKEY_free(ec);
   EXPECT_EQ(ImportPrivateKey(ecKey, kMsEnhancedProv, 1, 1, 0, &link), kNteBadAlgid);
 
   EXPECT_EQ(link, KeyProvInfo{});

@@ -8,21 +8,12 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/posix/OpenSslPtr.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace zyq::test {
-namespace {
 
-struct PkeyFree {
-  void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
-};
-struct CtxFree {
-  void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
-};
-using Pkey = std::unique_ptr<EVP_PKEY, PkeyFree>;
-using Ctx = std::unique_ptr<EVP_PKEY_CTX, CtxFree>;
-
-}  // namespace
+using platform::posix::OpenSslPtr;
 
 void KeyStateTest::SetUp() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -49,39 +40,37 @@ std::unique_ptr<platform::KeyContext> KeyStateTest::NewContainerWithKey(const st
 }
 
 std::vector<uint8_t> OpenSslRsaKeyDer(int bits, bool pkcs1) {
-  Pkey key(EVP_RSA_gen(static_cast<unsigned>(bits)));
+  const OpenSslPtr<EVP_PKEY> key(EVP_RSA_gen(static_cast<unsigned>(bits)));
   if (!key) return {};
   unsigned char* out = nullptr;
   int n;
   if (pkcs1) {
     n = i2d_PrivateKey(key.get(), &out);  // RSAPrivateKey for RSA
   } else {
-    PKCS8_PRIV_KEY_INFO* p8 = EVP_PKEY2PKCS8(key.get());
-    n = i2d_PKCS8_PRIV_KEY_INFO(p8, &out);
-    PKCS8_PRIV_KEY_INFO_free(p8);
+    const OpenSslPtr<PKCS8_PRIV_KEY_INFO> p8(EVP_PKEY2PKCS8(key.get()));
+    n = i2d_PKCS8_PRIV_KEY_INFO(p8.get(), &out);
   }
-  std::vector<uint8_t> der(out, out + std::max(n, 0));
-  OPENSSL_free(out);
-  return der;
+  const OpenSslPtr<unsigned char> owner(out);
+  return std::vector<uint8_t>(out, out + std::max(n, 0));
 }
 
 std::vector<uint8_t> OpenSslPublicKeyInfo(const std::vector<uint8_t>& privateKeyDer) {
   const unsigned char* p = privateKeyDer.data();
-  Pkey key(d2i_AutoPrivateKey(nullptr, &p, static_cast<long>(privateKeyDer.size())));
+  const OpenSslPtr<EVP_PKEY> key(
+      d2i_AutoPrivateKey(nullptr, &p, static_cast<long>(privateKeyDer.size())));
   if (!key) return {};
   unsigned char* out = nullptr;
   const int n = i2d_PUBKEY(key.get(), &out);
-  std::vector<uint8_t> der(out, out + std::max(n, 0));
-  OPENSSL_free(out);
-  return der;
+  const OpenSslPtr<unsigned char> owner(out);
+  return std::vector<uint8_t>(out, out + std::max(n, 0));
 }
 
 bool OpenSslVerifiesRaw(const std::vector<uint8_t>& spki, const std::vector<uint8_t>& block,
                         const std::vector<uint8_t>& signature) {
   const unsigned char* p = spki.data();
-  Pkey key(d2i_PUBKEY(nullptr, &p, static_cast<long>(spki.size())));
+  const OpenSslPtr<EVP_PKEY> key(d2i_PUBKEY(nullptr, &p, static_cast<long>(spki.size())));
   if (!key) return false;
-  Ctx ctx(EVP_PKEY_CTX_new(key.get(), nullptr));
+  const OpenSslPtr<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new(key.get(), nullptr));
   if (!ctx || EVP_PKEY_verify_init(ctx.get()) != 1 ||
       EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1) {
     return false;

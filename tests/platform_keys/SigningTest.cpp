@@ -6,6 +6,7 @@
 #include <openssl/x509.h>
 
 #include "platform/CryptoKeys.h"
+#include "platform/posix/OpenSslPtr.h"
 #include "tests/platform_keys/KeyTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -29,17 +30,16 @@ bool OpenSslVerifiesDigest(const std::vector<uint8_t>& spki, const EVP_MD* md,
                            const std::vector<uint8_t>& digest,
                            const std::vector<uint8_t>& bigEndianSignature) {
   const unsigned char* p = spki.data();
-  EVP_PKEY* key = d2i_PUBKEY(nullptr, &p, static_cast<long>(spki.size()));
-  if (key == nullptr) return false;
-  EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(key, nullptr);
-  bool ok = ctx != nullptr && EVP_PKEY_verify_init(ctx) == 1 &&
-            EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PADDING) == 1 &&
-            EVP_PKEY_CTX_set_signature_md(ctx, md) == 1 &&
-            EVP_PKEY_verify(ctx, bigEndianSignature.data(), bigEndianSignature.size(),
-                            digest.data(), digest.size()) == 1;
-  EVP_PKEY_CTX_free(ctx);
-  EVP_PKEY_free(key);
-  return ok;
+  const platform::posix::OpenSslPtr<EVP_PKEY> key(
+      d2i_PUBKEY(nullptr, &p, static_cast<long>(spki.size())));
+  if (!key) return false;
+  const platform::posix::OpenSslPtr<EVP_PKEY_CTX> owner(EVP_PKEY_CTX_new(key.get(), nullptr));
+  EVP_PKEY_CTX* ctx = owner.get();
+  return ctx != nullptr && EVP_PKEY_verify_init(ctx) == 1 &&
+         EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PADDING) == 1 &&
+         EVP_PKEY_CTX_set_signature_md(ctx, md) == 1 &&
+         EVP_PKEY_verify(ctx, bigEndianSignature.data(), bigEndianSignature.size(), digest.data(),
+                         digest.size()) == 1;
 }
 
 class SigningWithKeyTest : public SigningTest {

@@ -7,6 +7,7 @@
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "tests/registration/PfxFiles.h"
+#include "tests/support/ReadOnlyRegistry.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace zyq {
@@ -164,17 +165,8 @@ TEST(RegistrationRecordTest, ProbeLeavesNoValueBehind) {
 }
 
 // A registry whose writes fail: the record cannot be written and the probe reports it.
-class ReadOnlyRegistry : public platform::RegistryWrapper {
- public:
-  using RegistryWrapper::RegistryWrapper;
-  platform::SysError CreateKey(const platform::RegistryKey&, std::string_view,
-                               platform::RegistryKey*, bool*) override {
-    return platform::kErrorAccessDenied;
-  }
-};
-
 TEST(RegistrationRecordTest, UnwritableRegistryGives5906) {
-  ReadOnlyRegistry readOnly(platform::DefaultRegistry());
+  test::ReadOnlyRegistry readOnly(platform::DefaultRegistry());
   platform::SetRegistryForTesting(&readOnly);
   EXPECT_EQ(ProbeRegistryAccess("PROBE"), 5906);
   EXPECT_EQ(WriteRegistrationRecord("/x.pfx", {}, "R100000003", 3), 5906);

@@ -10,6 +10,7 @@
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "tests/registration/PfxFiles.h"
+#include "tests/support/ReadOnlyRegistry.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/ui/ScriptedDialogs.h"
 
@@ -183,18 +184,9 @@ TEST_F(SigningFlowsTest, ModeOneAsksEveryTime) {
 
 // A registry whose writes fail once the file has been chosen: the signature is still made, and
 // the failed registration is reported.
-class ReadOnlyRegistry : public platform::RegistryWrapper {
- public:
-  using RegistryWrapper::RegistryWrapper;
-  platform::SysError CreateKey(const platform::RegistryKey&, std::string_view,
-                               platform::RegistryKey*, bool*) override {
-    return platform::kErrorAccessDenied;
-  }
-};
-
 TEST_F(SigningFlowsTest, FailedRegistrationStillSigns) {
   const test::UserPfx pfx = test::MakeUserPfx({.commonName = "A923456789"});
-  ReadOnlyRegistry readOnly(platform::DefaultRegistry());
+  test::ReadOnlyRegistry readOnly(platform::DefaultRegistry());
   platform::SetRegistryForTesting(&readOnly);
   dialogs.Answer({"ok\tbrowse=" + pfx.path + "\tpassword=pass1234"});
   const std::string signature =

@@ -9,18 +9,12 @@
 #include <memory>
 #include <thread>
 
-#include "platform/posix/keys/OpenSslOwners.h"
+#include "platform/posix/OpenSslPtr.h"
 
 namespace zyq::test {
 namespace {
 
-using platform::posix::OpenSslDeleter;
-using CmsPtr = std::unique_ptr<CMS_ContentInfo, OpenSslDeleter<CMS_ContentInfo_free>>;
-using BioPtr = std::unique_ptr<BIO, OpenSslDeleter<BIO_free>>;
-struct CertStackFree {
-  void operator()(STACK_OF(X509) * certs) const { sk_X509_free(certs); }
-};
-using CertStack = std::unique_ptr<STACK_OF(X509), CertStackFree>;
+using platform::posix::OpenSslPtr;
 
 std::string Narrow(const std::u16string& text) {
   std::string out;
@@ -51,9 +45,9 @@ std::string Base64Decode(const std::string& text) {
                                       const std::string& signer) {
   const std::string der = Base64Decode(Narrow(base64));
   const auto* p = reinterpret_cast<const unsigned char*>(der.data());
-  CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(der.size())));
+  OpenSslPtr<CMS_ContentInfo> cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(der.size())));
   if (!cms) return ::testing::AssertionFailure() << "not a PKCS#7 message";
-  BioPtr out(BIO_new(BIO_s_mem()));
+  OpenSslPtr<BIO> out(BIO_new(BIO_s_mem()));
   if (CMS_verify(cms.get(), nullptr, nullptr, nullptr, out.get(), CMS_NO_SIGNER_CERT_VERIFY) != 1) {
     return ::testing::AssertionFailure() << "the signature does not verify";
   }
@@ -62,13 +56,16 @@ std::string Base64Decode(const std::string& text) {
   if (std::string(data, static_cast<size_t>(n)) != content) {
     return ::testing::AssertionFailure() << "signed content differs from " << content;
   }
-  CertStack signers(CMS_get0_signers(cms.get()));
-  if (!signers || sk_X509_num(signers.get()) != 1) {
-    return ::testing::AssertionFailure() << "not one signer";
+  // The verification found each signer's certificate; the message owns them.
+  const STACK_OF(CMS_SignerInfo)* infos = CMS_get0_SignerInfos(cms.get());
+  X509* signerCert = nullptr;
+  if (sk_CMS_SignerInfo_num(infos) == 1) {
+    CMS_SignerInfo_get0_algs(sk_CMS_SignerInfo_value(infos, 0), nullptr, &signerCert, nullptr,
+                             nullptr);
   }
+  if (signerCert == nullptr) return ::testing::AssertionFailure() << "not one signer";
   char cn[128] = {};
-  X509_NAME_get_text_by_NID(X509_get_subject_name(sk_X509_value(signers.get(), 0)), NID_commonName,
-                            cn, sizeof cn);
+  X509_NAME_get_text_by_NID(X509_get_subject_name(signerCert), NID_commonName, cn, sizeof cn);
   if (signer != cn) return ::testing::AssertionFailure() << "signed by " << cn;
   return ::testing::AssertionSuccess();
 }

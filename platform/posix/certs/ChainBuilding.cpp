@@ -3,21 +3,20 @@
 #include <openssl/x509.h>
 
 #include "platform/CertChain.h"
-#include "platform/posix/certs/OpenSslContext.h"
+#include "platform/posix/OpenSslPtr.h"
 
 namespace zyq::platform {
 namespace {
 
 using posix::OpenSslPtr;
-using X509Ptr = OpenSslPtr<X509, X509_free>;
-using PkeyPtr = OpenSslPtr<EVP_PKEY, EVP_PKEY_free>;
 
 // Whether issuer's public key verifies subject's signature.
 bool SignatureVerifies(const DecodedCertificate& subject, const DecodedCertificate& issuer) {
   const unsigned char* p = subject.encoded.data();
-  X509Ptr cert(d2i_X509(nullptr, &p, static_cast<long>(subject.encoded.size())));
+  const OpenSslPtr<X509> cert(d2i_X509(nullptr, &p, static_cast<long>(subject.encoded.size())));
   const unsigned char* k = issuer.subjectPublicKeyInfo.data();
-  PkeyPtr key(d2i_PUBKEY(nullptr, &k, static_cast<long>(issuer.subjectPublicKeyInfo.size())));
+  const OpenSslPtr<EVP_PKEY> key(
+      d2i_PUBKEY(nullptr, &k, static_cast<long>(issuer.subjectPublicKeyInfo.size())));
   const bool ok = cert && key && X509_verify(cert.get(), key.get()) == 1;
   ERR_clear_error();
   return ok;

@@ -6,8 +6,6 @@
 
 #include <openssl/types.h>
 
-#include <memory>
-
 namespace zyq::platform::posix {
 
 // The context (created on first use, kept for the life of the process).
@@ -15,13 +13,5 @@ OSSL_LIB_CTX* CertLibraryContext();
 
 // Whether the legacy provider could be loaded into it.
 bool LegacyAlgorithmsAvailable();
-
-// RAII owners for the OpenSSL objects used by the certificate code.
-template <typename T, void (*Free)(T*)>
-struct OpenSslDeleter {
-  void operator()(T* p) const { Free(p); }
-};
-template <typename T, void (*Free)(T*)>
-using OpenSslPtr = std::unique_ptr<T, OpenSslDeleter<T, Free>>;
 
 }  // namespace zyq::platform::posix

@@ -10,6 +10,7 @@
 #include "platform/Secret.h"
 #include "platform/Text.h"
 #include "platform/common/certs/Der.h"
+#include "platform/posix/OpenSslPtr.h"
 #include "platform/posix/certs/OpenSslContext.h"
 #include "platform/posix/certs/Pkcs12Support.h"
 
@@ -20,18 +21,7 @@ using posix::OpenSslPtr;
 namespace der = common::der;
 namespace p12 = posix::pkcs12;
 
-using Pkcs7Stack = STACK_OF(PKCS7);
 using BagStack = STACK_OF(PKCS12_SAFEBAG);
-void FreePkcs7Stack(Pkcs7Stack* s) {
-  sk_PKCS7_pop_free(s, PKCS7_free);
-}
-void FreeBagStack(BagStack* s) {
-  sk_PKCS12_SAFEBAG_pop_free(s, PKCS12_SAFEBAG_free);
-}
-using Pkcs7StackPtr = OpenSslPtr<Pkcs7Stack, FreePkcs7Stack>;
-using BagStackPtr = OpenSslPtr<BagStack, FreeBagStack>;
-using P8Ptr = OpenSslPtr<PKCS8_PRIV_KEY_INFO, PKCS8_PRIV_KEY_INFO_free>;
-using PkeyPtr = OpenSslPtr<EVP_PKEY, EVP_PKEY_free>;
 
 struct KeyItem {
   SecretBytes pkcs8;
@@ -96,13 +86,14 @@ SysError AddKey(const PKCS8_PRIV_KEY_INFO* p8, const PKCS12_SAFEBAG* bag, Conten
   item.pkcs8.bytes().resize(static_cast<size_t>(len));
   unsigned char* p = item.pkcs8.bytes().data();
   i2d_PKCS8_PRIV_KEY_INFO(p8, &p);
-  PkeyPtr key(EVP_PKCS82PKEY_ex(p8, posix::CertLibraryContext(), nullptr));
+  const OpenSslPtr<EVP_PKEY> key(EVP_PKCS82PKEY_ex(p8, posix::CertLibraryContext(), nullptr));
   if (key) {
-    unsigned char* spki = nullptr;
-    const int n = i2d_PUBKEY(key.get(), &spki);
+    unsigned char* encoded = nullptr;
+    const int n = i2d_PUBKEY(key.get(), &encoded);
+    const OpenSslPtr<unsigned char> spki(encoded);
     if (n > 0) {
       der::Element seq, alg, bits;
-      const ByteView view(spki, static_cast<size_t>(n));
+      const ByteView view(spki.get(), static_cast<size_t>(n));
       if (der::ParseSingle(view, der::kSequence, &seq) == kErrorSuccess) {
         der::Reader r(seq.content);
         if (r.Expect(der::kSequence, &alg) == kErrorSuccess &&
@@ -111,7 +102,6 @@ SysError AddKey(const PKCS8_PRIV_KEY_INFO* p8, const PKCS12_SAFEBAG* bag, Conten
         }
       }
     }
-    OPENSSL_free(spki);
   }
   item.provider = CspName(bag);
   item.keySpec = KeySpecOf(p8, bag);
@@ -124,9 +114,9 @@ SysError AddKey(const PKCS8_PRIV_KEY_INFO* p8, const PKCS12_SAFEBAG* bag, Conten
 SysError CertBagValue(const PKCS12_SAFEBAG* bag, Bytes* out) {
   unsigned char* encoded = nullptr;
   const int n = i2d_PKCS12_SAFEBAG(bag, &encoded);
+  const OpenSslPtr<unsigned char> owner(encoded);
   if (n <= 0) return kCryptEAsn1Corrupt;
   const Bytes whole(encoded, encoded + n);
-  OPENSSL_free(encoded);
   der::Element safeBag, id, wrapped, certBag, certId, value, octets;
   if (SysError err = der::ParseSingle(whole, der::kSequence, &safeBag)) return err;
   der::Reader r(safeBag.content);
@@ -153,7 +143,8 @@ SysError ReadBags(const BagStack* bags, const char* pass, int passlen, int depth
         break;
       }
       case NID_pkcs8ShroudedKeyBag: {
-        P8Ptr p8(PKCS12_decrypt_skey_ex(bag, pass, passlen, posix::CertLibraryContext(), nullptr));
+        OpenSslPtr<PKCS8_PRIV_KEY_INFO> p8(
+            PKCS12_decrypt_skey_ex(bag, pass, passlen, posix::CertLibraryContext(), nullptr));
         if (!p8) return kErrorInvalidPassword;
         if (SysError err = AddKey(p8.get(), bag, out)) return err;
         break;
@@ -180,11 +171,11 @@ SysError ReadBags(const BagStack* bags, const char* pass, int passlen, int depth
 
 // Decrypts and reads every safe with this password.
 SysError ReadContents(PKCS12* file, const char* pass, int passlen, Contents* out) {
-  Pkcs7StackPtr safes(PKCS12_unpack_authsafes(file));
+  OpenSslPtr<STACK_OF(PKCS7)> safes(PKCS12_unpack_authsafes(file));
   if (!safes) return kCryptEAsn1Corrupt;
   for (int i = 0; i < sk_PKCS7_num(safes.get()); ++i) {
     PKCS7* safe = sk_PKCS7_value(safes.get(), i);
-    BagStackPtr bags;
+    OpenSslPtr<BagStack> bags;
     switch (OBJ_obj2nid(safe->type)) {
       case NID_pkcs7_data:
         bags.reset(PKCS12_unpack_p7data(safe));
@@ -223,12 +214,12 @@ SysError CheckPassword(PKCS12* file, const posix::pkcs12::Password& pw) {
 }  // namespace
 
 bool IsPfxBlob(ByteView blob) {
-  p12::FilePtr file;
+  OpenSslPtr<PKCS12> file;
   return p12::Parse(blob, &file) == kErrorSuccess;
 }
 
 bool VerifyPfxPassword(ByteView blob, PfxPassword password, SysError* error) {
-  p12::FilePtr file;
+  OpenSslPtr<PKCS12> file;
   SysError err = p12::Parse(blob, &file);
   if (!err) err = CheckPassword(file.get(), p12::Password(password));
   ERR_clear_error();
@@ -241,7 +232,7 @@ SysError ImportPfx(ByteView blob, PfxPassword password, uint32_t flags, CertStor
   constexpr uint32_t kKnown = kPfxExportable | kPfxUserProtected | kPfxMachineKeyset |
                               kPfxUserKeyset | kPfxAllowOverwriteKey;
   if (flags & ~kKnown) return kNteBadFlags;
-  p12::FilePtr file;
+  OpenSslPtr<PKCS12> file;
   if (SysError err = p12::Parse(blob, &file)) return err;
   const p12::Password pw(password);
   SysError err = CheckPassword(file.get(), pw);

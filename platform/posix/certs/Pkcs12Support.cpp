@@ -9,7 +9,7 @@ namespace zyq::platform::posix::pkcs12 {
 
 namespace der = common::der;
 
-SysError Parse(ByteView blob, FilePtr* out) {
+SysError Parse(ByteView blob, OpenSslPtr<PKCS12>* out) {
   // Our own reader first, for a precise error and a size limit; then OpenSSL's decoder.
   der::Element pfx, version;
   if (SysError err = der::ParseSingle(blob, der::kSequence, &pfx, true)) return err;
@@ -21,13 +21,12 @@ SysError Parse(ByteView blob, FilePtr* out) {
   if (file == nullptr) return kCryptEAsn1Corrupt;
   out->reset(file);
   // The authenticated safe must decode too.
-  STACK_OF(PKCS7)* safes = PKCS12_unpack_authsafes(file);
+  const OpenSslPtr<STACK_OF(PKCS7)> safes(PKCS12_unpack_authsafes(file));
   ERR_clear_error();
-  if (safes == nullptr) {
+  if (!safes) {
     out->reset();
     return kCryptEAsn1Corrupt;
   }
-  sk_PKCS7_pop_free(safes, PKCS7_free);
   return kErrorSuccess;
 }
 

@@ -7,14 +7,12 @@
 
 #include "platform/Pkcs12.h"
 #include "platform/Secret.h"
-#include "platform/posix/certs/OpenSslContext.h"
+#include "platform/posix/OpenSslPtr.h"
 
 namespace zyq::platform::posix::pkcs12 {
 
-using FilePtr = OpenSslPtr<PKCS12, PKCS12_free>;
-
 // Decodes a PFX: CRYPT_E_ASN1_* when the bytes are not one.
-SysError Parse(ByteView blob, FilePtr* out);
+SysError Parse(ByteView blob, OpenSslPtr<PKCS12>* out);
 
 class Password {
  public:

@@ -10,25 +10,12 @@
 
 #include "platform/CryptoKeys.h"
 #include "platform/TestAuthority.h"
-#include "platform/posix/certs/OpenSslContext.h"
+#include "platform/posix/OpenSslPtr.h"
 
 namespace zyq::platform {
 namespace {
 
 using posix::OpenSslPtr;
-using Pkey = OpenSslPtr<EVP_PKEY, EVP_PKEY_free>;
-using Cert = OpenSslPtr<X509, X509_free>;
-using Request = OpenSslPtr<X509_REQ, X509_REQ_free>;
-using Pkcs7 = OpenSslPtr<PKCS7, PKCS7_free>;
-
-void FreeBio(BIO* bio) {
-  BIO_free(bio);
-}
-void FreeCertStack(STACK_OF(X509) * stack) {
-  sk_X509_free(stack);
-}
-using Bio = OpenSslPtr<BIO, FreeBio>;
-using CertStack = OpenSslPtr<STACK_OF(X509), FreeCertStack>;
 
 constexpr long kHour = 3600;
 constexpr long kDay = 24 * kHour;
@@ -36,30 +23,26 @@ constexpr long kDay = 24 * kHour;
 Bytes CertDer(X509* cert) {
   unsigned char* der = nullptr;
   const int n = i2d_X509(cert, &der);
+  const OpenSslPtr<unsigned char> owner(der);
   if (n <= 0) return {};
-  Bytes out(der, der + n);
-  OPENSSL_free(der);
-  return out;
+  return Bytes(der, der + n);
 }
 
-Cert CertFromDer(ByteView der) {
+OpenSslPtr<X509> CertFromDer(ByteView der) {
   const unsigned char* p = der.data();
-  return Cert(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
+  return OpenSslPtr<X509>(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
 }
 
 bool AddExtension(X509* cert, X509* issuer, int nid, const char* value) {
   X509V3_CTX ctx;
   X509V3_set_ctx(&ctx, issuer, cert, nullptr, nullptr, 0);
-  X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
-  if (ext == nullptr) return false;
-  const bool added = X509_add_ext(cert, ext, -1) == 1;
-  X509_EXTENSION_free(ext);
-  return added;
+  const OpenSslPtr<X509_EXTENSION> ext(X509V3_EXT_conf_nid(nullptr, &ctx, nid, value));
+  return ext && X509_add_ext(cert, ext.get(), -1) == 1;
 }
 
 // A certificate body: version 3, serial, validity from an hour ago for `days` days.
-Cert NewCertificate(uint64_t serial, int days) {
-  Cert cert(X509_new());
+OpenSslPtr<X509> NewCertificate(uint64_t serial, int days) {
+  OpenSslPtr<X509> cert(X509_new());
   if (!cert || X509_set_version(cert.get(), 2) != 1) return nullptr;
   ASN1_INTEGER* number = X509_get_serialNumber(cert.get());
   if (ASN1_INTEGER_set_uint64(number, serial) != 1) return nullptr;
@@ -72,7 +55,8 @@ Cert NewCertificate(uint64_t serial, int days) {
 
 class OpenSslAuthority final : public TestAuthority {
  public:
-  OpenSslAuthority(Pkey key, Cert root) : key_(std::move(key)), root_(std::move(root)) {
+  OpenSslAuthority(OpenSslPtr<EVP_PKEY> key, OpenSslPtr<X509> root)
+      : key_(std::move(key)), root_(std::move(root)) {
     der_ = CertDer(root_.get());
   }
 
@@ -81,13 +65,13 @@ class OpenSslAuthority final : public TestAuthority {
   SysError Issue(ByteView request, uint64_t serial, int days, Bytes* certificate,
                  Bytes* pkcs7) override {
     const unsigned char* p = request.data();
-    Request req(d2i_X509_REQ(nullptr, &p, static_cast<long>(request.size())));
+    OpenSslPtr<X509_REQ> req(d2i_X509_REQ(nullptr, &p, static_cast<long>(request.size())));
     if (!req || p != request.data() + request.size()) return kCryptEAsn1Badtag;
     EVP_PKEY* subjectKey = X509_REQ_get0_pubkey(req.get());
     if (subjectKey == nullptr) return kCryptEAsn1Badtag;
     if (X509_REQ_verify(req.get(), subjectKey) != 1) return kNteBadSignature;
 
-    Cert cert = NewCertificate(serial, days);
+    OpenSslPtr<X509> cert = NewCertificate(serial, days);
     if (!cert || X509_set_subject_name(cert.get(), X509_REQ_get_subject_name(req.get())) != 1 ||
         X509_set_issuer_name(cert.get(), X509_get_subject_name(root_.get())) != 1 ||
         X509_set_pubkey(cert.get(), subjectKey) != 1 ||
@@ -100,7 +84,7 @@ class OpenSslAuthority final : public TestAuthority {
     }
 
     // The answer: a degenerate SignedData that only carries certificates.
-    Pkcs7 bundle(PKCS7_new());
+    OpenSslPtr<PKCS7> bundle(PKCS7_new());
     if (!bundle || PKCS7_set_type(bundle.get(), NID_pkcs7_signed) != 1 ||
         PKCS7_content_new(bundle.get(), NID_pkcs7_data) != 1 ||
         PKCS7_add_certificate(bundle.get(), cert.get()) != 1 ||
@@ -109,16 +93,16 @@ class OpenSslAuthority final : public TestAuthority {
     }
     unsigned char* der = nullptr;
     const int n = i2d_PKCS7(bundle.get(), &der);
+    const OpenSslPtr<unsigned char> owner(der);
     if (n <= 0) return kNteFail;
     pkcs7->assign(der, der + n);
-    OPENSSL_free(der);
     *certificate = CertDer(cert.get());
     return certificate->empty() ? kNteFail : kErrorSuccess;
   }
 
  private:
-  Pkey key_;
-  Cert root_;
+  OpenSslPtr<EVP_PKEY> key_;
+  OpenSslPtr<X509> root_;
   Bytes der_;
 };
 
@@ -138,8 +122,8 @@ const EVP_MD* DigestOf(uint32_t hashAlg) {
 }  // namespace
 
 SysError TestAuthority::Create(std::string_view commonName, std::unique_ptr<TestAuthority>* out) {
-  Pkey key(EVP_RSA_gen(2048));
-  Cert root = NewCertificate(1, 3650);
+  OpenSslPtr<EVP_PKEY> key(EVP_RSA_gen(2048));
+  OpenSslPtr<X509> root = NewCertificate(1, 3650);
   if (!key || !root) return kNteFail;
   X509_NAME* name = X509_get_subject_name(root.get());
   const std::string cn(commonName);
@@ -161,17 +145,16 @@ SysError VerifySignedData(ByteView message, ByteView detachedContent, ByteView s
                           bool* valid) {
   *valid = false;
   const unsigned char* p = message.data();
-  Pkcs7 p7(d2i_PKCS7(nullptr, &p, static_cast<long>(message.size())));
+  OpenSslPtr<PKCS7> p7(d2i_PKCS7(nullptr, &p, static_cast<long>(message.size())));
   if (!p7 || !PKCS7_type_is_signed(p7.get())) return kCryptEAsn1Badtag;
 
-  CertStack extra(sk_X509_new_null());
-  Cert signer;
+  OpenSslPtr<STACK_OF(X509)> extra(sk_X509_new_null());
   if (!signerCertificate.empty()) {
-    signer = CertFromDer(signerCertificate);
+    OpenSslPtr<X509> signer = CertFromDer(signerCertificate);
     if (!signer) return kCryptEAsn1Badtag;
-    sk_X509_push(extra.get(), signer.get());
+    if (sk_X509_push(extra.get(), signer.get()) > 0) signer.release();  // the stack owns it now
   }
-  Bio content;
+  OpenSslPtr<BIO> content;
   if (PKCS7_get_detached(p7.get())) {
     content.reset(
         BIO_new_mem_buf(detachedContent.data(), static_cast<int>(detachedContent.size())));
@@ -187,10 +170,10 @@ SysError VerifyPkcs1Signature(ByteView certificate, uint32_t hashAlg, ByteView c
   *valid = false;
   const EVP_MD* md = DigestOf(hashAlg);
   if (md == nullptr) return kCryptEUnknownAlgo;
-  Cert cert = CertFromDer(certificate);
+  OpenSslPtr<X509> cert = CertFromDer(certificate);
   if (!cert) return kCryptEAsn1Badtag;
   EVP_PKEY* key = X509_get0_pubkey(cert.get());
-  OpenSslPtr<EVP_MD_CTX, EVP_MD_CTX_free> ctx(EVP_MD_CTX_new());
+  const OpenSslPtr<EVP_MD_CTX> ctx(EVP_MD_CTX_new());
   EVP_PKEY_CTX* keyCtx = nullptr;
   if (!ctx || key == nullptr || EVP_DigestVerifyInit(ctx.get(), &keyCtx, md, nullptr, key) != 1 ||
       EVP_PKEY_CTX_set_rsa_padding(keyCtx, RSA_PKCS1_PADDING) != 1) {

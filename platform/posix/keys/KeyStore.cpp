@@ -96,6 +96,26 @@ std::span<const uint8_t> BlobColumn(Statement& st, int col) {
   return {static_cast<const uint8_t*>(p), static_cast<size_t>(n)};
 }
 
+// A container of a provider, with its key pair of one spec: the key pair's columns are NULL when
+// the container holds no key of that spec.
+constexpr std::string_view kSelectContainerKey =
+    "SELECT c.id, c.generation, k.key_spec, k.flags, k.bits, k.public_key, k.private_key "
+    "FROM key_containers c LEFT JOIN key_pairs k "
+    "ON k.container_id = c.id AND k.key_spec = ? "
+    "WHERE c.provider = ? AND c.name = ?";
+enum ContainerKeyColumn { kContainerId, kGeneration, kKeySpec, kFlags, kBits, kPublic, kPrivate };
+
+// Steps st (kSelectContainerKey) to the container's row: kNteBadKeyset when there is no such
+// container, kNteNoKey when it holds no key of keySpec (st is on its row all the same).
+SysError StepToContainerKey(StateDatabase& db, Statement& st, std::string_view provider,
+                            std::string_view container, uint32_t keySpec) {
+  st.Bind(1, static_cast<int64_t>(keySpec)).Bind(2, provider).Bind(3, container);
+  const int rc = st.Step();
+  if (rc == SQLITE_DONE) return kNteBadKeyset;
+  if (rc != SQLITE_ROW) return StepError(db);
+  return st.ColumnIsNull(kKeySpec) ? kNteNoKey : kErrorSuccess;
+}
+
 }  // namespace
 
 SysError KeyDatabaseRead(const std::function<SysError(StateDatabase&)>& body) {
@@ -204,25 +224,17 @@ SysError CountContainers(StateDatabase& db, int64_t* count) {
 
 SysError LoadKeyPair(StateDatabase& db, std::string_view provider, std::string_view container,
                      uint32_t keySpec, bool withPrivateKey, StoredKeyPair* pair) {
-  Statement st(db,
-               "SELECT k.flags, k.bits, k.public_key, k.private_key, k.key_spec, c.id "
-               "FROM key_containers c LEFT JOIN key_pairs k "
-               "ON k.container_id = c.id AND k.key_spec = ? "
-               "WHERE c.provider = ? AND c.name = ?");
-  st.Bind(1, static_cast<int64_t>(keySpec)).Bind(2, provider).Bind(3, container);
-  const int rc = st.Step();
-  if (rc == SQLITE_DONE) return kNteBadKeyset;
-  if (rc != SQLITE_ROW) return StepError(db);
-  if (st.ColumnIsNull(4)) return kNteNoKey;
+  Statement st(db, kSelectContainerKey);
+  if (SysError err = StepToContainerKey(db, st, provider, container, keySpec)) return err;
   StoredKeyPair out;
   out.keySpec = keySpec;
-  out.flags = static_cast<uint32_t>(st.ColumnInt(0));
-  out.bits = static_cast<uint32_t>(st.ColumnInt(1));
-  const auto publicKey = BlobColumn(st, 2);
+  out.flags = static_cast<uint32_t>(st.ColumnInt(kFlags));
+  out.bits = static_cast<uint32_t>(st.ColumnInt(kBits));
+  const auto publicKey = BlobColumn(st, kPublic);
   out.publicKey.assign(publicKey.begin(), publicKey.end());
   if (withPrivateKey) {
-    if (SysError err =
-            RevealPrivateKey(db, {st.ColumnInt(5), keySpec}, BlobColumn(st, 3), &out.pkcs8);
+    if (SysError err = RevealPrivateKey(db, {st.ColumnInt(kContainerId), keySpec},
+                                        BlobColumn(st, kPrivate), &out.pkcs8);
         err != kErrorSuccess) {
       return err;
     }
@@ -235,22 +247,17 @@ SysError LoadSigningKey(StateDatabase& db, std::string_view provider, std::strin
                         uint32_t keySpec,
                         const std::function<bool(int64_t, int64_t)>& needPrivateKey,
                         SigningKeyRow* row) {
-  Statement st(db,
-               "SELECT c.id, c.generation, k.flags, k.private_key, k.key_spec "
-               "FROM key_containers c LEFT JOIN key_pairs k "
-               "ON k.container_id = c.id AND k.key_spec = ? "
-               "WHERE c.provider = ? AND c.name = ?");
-  st.Bind(1, static_cast<int64_t>(keySpec)).Bind(2, provider).Bind(3, container);
-  const int rc = st.Step();
-  if (rc == SQLITE_DONE) return kNteBadKeyset;
-  if (rc != SQLITE_ROW) return StepError(db);
-  row->containerId = st.ColumnInt(0);
-  row->generation = st.ColumnInt(1);
-  if (st.ColumnIsNull(4)) return kNteNoKey;
-  row->flags = static_cast<uint32_t>(st.ColumnInt(2));
+  Statement st(db, kSelectContainerKey);
+  const SysError found = StepToContainerKey(db, st, provider, container, keySpec);
+  if (found != kErrorSuccess && found != kNteNoKey) return found;
+  row->containerId = st.ColumnInt(kContainerId);
+  row->generation = st.ColumnInt(kGeneration);
+  if (found == kNteNoKey) return kNteNoKey;
+  row->flags = static_cast<uint32_t>(st.ColumnInt(kFlags));
   row->pkcs8.Clear();
   if (needPrivateKey(row->containerId, row->generation)) {
-    return RevealPrivateKey(db, {row->containerId, keySpec}, BlobColumn(st, 3), &row->pkcs8);
+    return RevealPrivateKey(db, {row->containerId, keySpec}, BlobColumn(st, kPrivate),
+                            &row->pkcs8);
   }
   return kErrorSuccess;
 }

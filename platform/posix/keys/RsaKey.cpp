@@ -7,7 +7,7 @@
 
 #include <climits>
 
-#include "platform/posix/keys/OpenSslOwners.h"
+#include "platform/posix/OpenSslPtr.h"
 
 namespace zyq::platform::posix {
 namespace {
@@ -19,18 +19,18 @@ SysError Fail(SysError error) {
   return error;
 }
 
-EvpPkeyPtr LoadPrivateKey(std::span<const uint8_t> der) {
+OpenSslPtr<EVP_PKEY> LoadPrivateKey(std::span<const uint8_t> der) {
   if (der.empty() || der.size() > static_cast<size_t>(LONG_MAX)) return nullptr;
   const unsigned char* p = der.data();
-  EvpPkeyPtr key(d2i_AutoPrivateKey(nullptr, &p, static_cast<long>(der.size())));
+  OpenSslPtr<EVP_PKEY> key(d2i_AutoPrivateKey(nullptr, &p, static_cast<long>(der.size())));
   if (key && p != der.data() + der.size()) key.reset();
   return key;
 }
 
-BignumPtr GetBn(const EVP_PKEY* key, const char* name) {
+OpenSslPtr<BIGNUM> GetBn(const EVP_PKEY* key, const char* name) {
   BIGNUM* bn = nullptr;
   if (EVP_PKEY_get_bn_param(key, name, &bn) != 1) return nullptr;
-  return BignumPtr(bn);
+  return OpenSslPtr<BIGNUM>(bn);
 }
 
 // Fills the record from a loaded key: PKCS#8 form, RSAPublicKey form and length.
@@ -38,7 +38,7 @@ SysError RecordFromKey(EVP_PKEY* key, RsaKeyRecord* record) {
   const int bits = EVP_PKEY_get_bits(key);
   if (bits <= 0) return Fail(kNteBadKey);
 
-  Pkcs8InfoPtr info(EVP_PKEY2PKCS8(key));
+  OpenSslPtr<PKCS8_PRIV_KEY_INFO> info(EVP_PKEY2PKCS8(key));
   if (!info) return Fail(kNteFail);
   const int privateLength = i2d_PKCS8_PRIV_KEY_INFO(info.get(), nullptr);
   if (privateLength <= 0) return Fail(kNteFail);
@@ -61,20 +61,20 @@ SysError RecordFromKey(EVP_PKEY* key, RsaKeyRecord* record) {
 }  // namespace
 
 SysError GenerateRsaKey(uint32_t bits, RsaKeyRecord* key) {
-  EvpPkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+  OpenSslPtr<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
   if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1 ||
       EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), static_cast<int>(bits)) != 1) {
     return Fail(kNteFail);
   }
   EVP_PKEY* raw = nullptr;
   if (EVP_PKEY_generate(ctx.get(), &raw) != 1) return Fail(kNteFail);
-  EvpPkeyPtr generated(raw);
+  OpenSslPtr<EVP_PKEY> generated(raw);
   return RecordFromKey(generated.get(), key);
 }
 
 SysError ReadRsaPrivateKey(std::span<const uint8_t> der, uint32_t minBits, uint32_t maxBits,
                            RsaKeyRecord* key) {
-  EvpPkeyPtr loaded = LoadPrivateKey(der);
+  OpenSslPtr<EVP_PKEY> loaded = LoadPrivateKey(der);
   if (!loaded) return Fail(kNteBadData);
   if (!EVP_PKEY_is_a(loaded.get(), "RSA")) return Fail(kNteBadAlgid);
   if (GetBn(loaded.get(), OSSL_PKEY_PARAM_RSA_FACTOR3)) return Fail(kNteBadKey);
@@ -87,14 +87,14 @@ SysError ReadRsaPrivateKey(std::span<const uint8_t> der, uint32_t minBits, uint3
 
 SysError RsaPrivateKeyBlob(std::span<const uint8_t> pkcs8, uint32_t keyAlgorithm,
                            SecretBytes* blob) {
-  EvpPkeyPtr key = LoadPrivateKey(pkcs8);
+  OpenSslPtr<EVP_PKEY> key = LoadPrivateKey(pkcs8);
   if (!key) return Fail(kNteBadKey);
   const int bits = EVP_PKEY_get_bits(key.get());
   if (bits <= 0) return Fail(kNteBadKey);
   const size_t full = (static_cast<size_t>(bits) + 7) / 8;
   const size_t half = (static_cast<size_t>(bits) + 15) / 16;
 
-  BignumPtr e = GetBn(key.get(), OSSL_PKEY_PARAM_RSA_E);
+  OpenSslPtr<BIGNUM> e = GetBn(key.get(), OSSL_PKEY_PARAM_RSA_E);
   if (!e || BN_num_bits(e.get()) > 32) return Fail(kNteBadKey);
   const uint32_t exponent = static_cast<uint32_t>(BN_get_word(e.get()));
 
@@ -125,7 +125,7 @@ SysError RsaPrivateKeyBlob(std::span<const uint8_t> pkcs8, uint32_t keyAlgorithm
   put32(static_cast<uint32_t>(bits));
   put32(exponent);
   for (const Part& part : parts) {
-    BignumPtr value = GetBn(key.get(), part.name);
+    OpenSslPtr<BIGNUM> value = GetBn(key.get(), part.name);
     if (!value || BN_bn2lebinpad(value.get(), p, static_cast<int>(part.width)) !=
                       static_cast<int>(part.width)) {
       return Fail(kNteBadKey);
@@ -137,7 +137,7 @@ SysError RsaPrivateKeyBlob(std::span<const uint8_t> pkcs8, uint32_t keyAlgorithm
 }
 
 struct RsaSigningKey::Loaded {
-  EvpPkeyPtr key;
+  OpenSslPtr<EVP_PKEY> key;
   int size = 0;  // modulus length in bytes
 };
 
@@ -160,7 +160,7 @@ SysError RsaSigningKey::SignPkcs1(std::span<const uint8_t> block,
                                   std::vector<uint8_t>* signature) const {
   const size_t size = static_cast<size_t>(loaded_->size);
   if (size <= 11 || block.size() > size - 11) return Fail(kNteBadLen);
-  EvpPkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, loaded_->key.get(), nullptr));
+  OpenSslPtr<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, loaded_->key.get(), nullptr));
   if (!ctx || EVP_PKEY_sign_init(ctx.get()) != 1 ||
       EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1) {
     return Fail(kNteFail);
