@@ -5,7 +5,7 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
-#include <memory>
+#include "platform/posix/OpenSslPtr.h"
 
 namespace zyq::platform::common {
 
@@ -18,8 +18,7 @@ bool RandomBytes(size_t n, Bytes* out) {
 
 bool EncryptTripleDesCbc(ByteView key, ByteView iv, ByteView plain, Bytes* cipher) {
   if (key.size() != 24 || iv.size() != 8) return false;
-  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
-                                                                      EVP_CIPHER_CTX_free);
+  const posix::OpenSslPtr<EVP_CIPHER_CTX> ctx(EVP_CIPHER_CTX_new());
   Bytes out(plain.size() + 8);
   int written = 0, last = 0;
   const bool ok =

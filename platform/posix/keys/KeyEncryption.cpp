@@ -6,6 +6,8 @@
 #include <array>
 #include <memory>
 
+#include "platform/posix/OpenSslPtr.h"
+
 namespace zyq::platform::posix {
 namespace {
 
@@ -13,10 +15,8 @@ constexpr size_t kNonceSize = 12;
 constexpr size_t kTagSize = 16;
 constexpr size_t kHeaderSize = 1 + kNonceSize;
 
-struct CipherFree {
-  void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }  // cleanses it
-};
-using CipherPtr = std::unique_ptr<EVP_CIPHER_CTX, CipherFree>;
+// EVP_CIPHER_CTX_free cleanses the context's key schedule.
+using CipherPtr = OpenSslPtr<EVP_CIPHER_CTX>;
 
 std::array<uint8_t, 13> AssociatedData(uint8_t version, KeyPlace place) {
   std::array<uint8_t, 13> aad{};

@@ -256,8 +256,7 @@ SysError LoadSigningKey(StateDatabase& db, std::string_view provider, std::strin
   row->flags = static_cast<uint32_t>(st.ColumnInt(kFlags));
   row->pkcs8.Clear();
   if (needPrivateKey(row->containerId, row->generation)) {
-    return RevealPrivateKey(db, {row->containerId, keySpec}, BlobColumn(st, kPrivate),
-                            &row->pkcs8);
+    return RevealPrivateKey(db, {row->containerId, keySpec}, BlobColumn(st, kPrivate), &row->pkcs8);
   }
   return kErrorSuccess;
 }
