@@ -10,8 +10,11 @@ src=$1 dir=$2 program=$3
 cd "$dir"
 openssl x509 -in other.pem -outform DER -out other.cer
 openssl pkcs8 -topk8 -nocrypt -in user.key -outform DER -out user.p8
-# (Only the writer and what it calls are linked: the rest of Der.cpp is left out.)
-c++ -std=c++20 -O1 -w -ffunction-sections -Wl,--gc-sections -I"$src" -I"$src/include" -o fixed-writer-linux \
+# (Only the writer and what it calls are linked: the rest of Der.cpp is left out. ccache, when
+# there is one, makes the second architecture's run and later runs skip the compilation.)
+cxx=(c++)
+command -v ccache >/dev/null && cxx=(ccache c++)
+"${cxx[@]}" -std=c++20 -O1 -w -ffunction-sections -Wl,--gc-sections -I"$src" -I"$src/include" -o fixed-writer-linux \
   "$src/tests/win32/Pkcs12FixedWriter.cpp" "$src/platform/common/certs/Pkcs12Encoding.cpp" \
   "$src/platform/common/certs/Der.cpp" "$src/platform/posix/certs/Digest.cpp" \
   "$src/platform/posix/certs/Pkcs12Primitives.cpp" -lcrypto
