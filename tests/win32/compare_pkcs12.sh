@@ -10,14 +10,21 @@ src=$1 dir=$2 program=$3
 cd "$dir"
 openssl x509 -in other.pem -outform DER -out other.cer
 openssl pkcs8 -topk8 -nocrypt -in user.key -outform DER -out user.p8
-# (Only the writer and what it calls are linked: the rest of Der.cpp is left out. ccache, when
-# there is one, makes the second architecture's run and later runs skip the compilation.)
+# Each source is compiled on its own, so that ccache (when there is one) lets the second
+# architecture's run and later runs skip the compilation; only the writer and what it calls are
+# linked (the rest of Der.cpp is left out).
 cxx=(c++)
 command -v ccache >/dev/null && cxx=(ccache c++)
-"${cxx[@]}" -std=c++20 -O1 -w -ffunction-sections -Wl,--gc-sections -I"$src" -I"$src/include" -o fixed-writer-linux \
-  "$src/tests/win32/Pkcs12FixedWriter.cpp" "$src/platform/common/certs/Pkcs12Encoding.cpp" \
-  "$src/platform/common/certs/Der.cpp" "$src/platform/posix/certs/Digest.cpp" \
-  "$src/platform/posix/certs/Pkcs12Primitives.cpp" -lcrypto
+objects=()
+for source in tests/win32/Pkcs12FixedWriter.cpp platform/common/certs/Pkcs12Encoding.cpp \
+    platform/common/certs/Der.cpp platform/posix/certs/Digest.cpp \
+    platform/posix/certs/Pkcs12Primitives.cpp; do
+  object=linux-$(basename "$source" .cpp).o
+  "${cxx[@]}" -std=c++20 -O1 -w -ffunction-sections -I"$src" -I"$src/include" -c \
+    "$src/$source" -o "$object"
+  objects+=("$object")
+done
+c++ -Wl,--gc-sections -o fixed-writer-linux "${objects[@]}" -lcrypto
 ./fixed-writer-linux user.cer user.p8 other.cer fixed-linux.pfx
 wine "$program" 'Z:'"$dir"'/user.cer' 'Z:'"$dir"'/user.p8' 'Z:'"$dir"'/other.cer' \
   'Z:'"$dir"'/fixed-windows.pfx'
