@@ -52,10 +52,8 @@ SignedDigest DigestFor(const std::string& bytes, int32_t flags) {
 
 Result<Signature> Signer::SignPkcs1(const Bstr& strID, const Bstr& strContent, int32_t dwFlags,
                                     int32_t dwKeyUsage) {
-  const std::string id = NormalizeUserId(strID.View());
-  if (id.empty() || strContent.Empty()) return Outcome::Failure(result::kBadParameter);
-
-  const Resolution resolved = Resolve(id, dwKeyUsage);
+  std::string id;
+  const Resolution resolved = Resolve(strID, strContent, dwKeyUsage, &id);
   if (!resolved.signer) return resolved.outcome;
   SigningCertificate& signer = *resolved.signer;
   // Failures from here on keep the cache: the file and password were right.

@@ -77,10 +77,8 @@ Result<std::string> SignedDataText(const SigningCertificate& signer, const std::
 
 Result<Signature> Signer::SignPkcs7(const Bstr& strID, const Bstr& strContent, int32_t dwFlags,
                                     int32_t dwKeyUsage) {
-  const std::string id = NormalizeUserId(strID.View());
-  if (id.empty() || strContent.Empty()) return Outcome::Failure(result::kBadParameter);
-
-  const Resolution resolved = Resolve(id, dwKeyUsage);
+  std::string id;
+  const Resolution resolved = Resolve(strID, strContent, dwKeyUsage, &id);
   if (!resolved.signer) return resolved.outcome;
 
   const std::string content = SignedTextBytes(strContent, (dwFlags & kSignAnsiText) != 0);

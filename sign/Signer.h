@@ -45,8 +45,11 @@ class Signer {
   void ForgetCache() { cache_ = SigningCache{}; }
 
  private:
-  // Resolves the signer of a user ID and keeps the cache the resolution leaves.
-  Resolution Resolve(const std::string& id, int32_t dwKeyUsage);
+  // The steps both signatures start with: the user ID normalised into *id (5005 for an empty
+  // ID or text, with no resolution), then the signer resolved for it; keeps the cache the
+  // resolution leaves.
+  Resolution Resolve(const Bstr& strID, const Bstr& strContent, int32_t dwKeyUsage,
+                     std::string* id);
 
   const EngineShared& shared_;
   pfx::Registrations& registrations_;

@@ -7,30 +7,16 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/posix/files/ErrnoMapping.h"
 #include "platform/posix/secrets/MasterKey.h"
 
 namespace zyq::platform::posix {
 namespace {
 
+// The file system's mapping, except that a link at the key's name (O_NOFOLLOW gives ELOOP) is
+// refused as access denied: a key file is never followed through a link.
 SysError FromErrno(int e) {
-  switch (e) {
-    case ENOENT:
-      return kErrorFileNotFound;
-    case ENOTDIR:
-      return kErrorPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ELOOP:  // a link at the key's name is never followed
-      return kErrorAccessDenied;
-    case EEXIST:
-      return kErrorFileExists;
-    case ENOSPC:
-    case EDQUOT:
-      return kErrorDiskFull;
-    default:
-      return kErrorGenFailure;
-  }
+  return e == ELOOP ? kErrorAccessDenied : ErrnoToSysError(e);
 }
 
 class Descriptor {
