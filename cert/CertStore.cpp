@@ -83,6 +83,7 @@ int32_t CertStore::OpenMemory() {
 
 int32_t CertStore::LoadPfx(std::string_view path, std::string_view password, int32_t flags) {
   Close();
+  createdContainers_.clear();
   if (path.empty()) return result::kBadParameter;
   const WidePassword wide(password);
 
@@ -120,7 +121,8 @@ int32_t CertStore::LoadPfx(std::string_view path, std::string_view password, int
                                    ? platform::kPfxExportable | platform::kPfxUserProtected
                                    : platform::kPfxExportable;
   platform::CertStore imported;
-  if (platform::SysError importError = platform::ImportPfx(blob, chosen, importFlags, &imported)) {
+  if (platform::SysError importError =
+          platform::ImportPfx(blob, chosen, importFlags, &imported, &createdContainers_)) {
     lastError_ = importError;
     return result::kPkcs12WrongPassword;
   }

@@ -40,8 +40,12 @@ class CertStore {
   // has kPfxUserProtected). The path and password are ANSI text. An empty password also opens a
   // file protected with no password at all. Returns 0, 5005 (empty path), 5401 (the file cannot
   // be read, or is empty), 5207 (not a PKCS#12 file) or 5208 (wrong password, or the import
-  // failed); a failure leaves the store closed.
+  // failed); a failure leaves the store closed and no container made.
   int32_t LoadPfx(std::string_view path, std::string_view password, int32_t flags);
+  // The key containers that the last successful LoadPfx made (not those it reused for a key
+  // that a container held already): what an operation that fails after the load deletes again.
+  // Close keeps the list; the next LoadPfx replaces it.
+  const std::vector<platform::KeyProvInfo>& createdContainers() const { return createdContainers_; }
   // Closes, then holds another handle of an open store of the port (one that an earlier
   // LoadPfx made, kept by its caller); last error 0.
   void Share(const platform::CertStore& store);
@@ -71,6 +75,7 @@ class CertStore {
  private:
   platform::CertStore store_;
   platform::SysError lastError_ = 0;
+  std::vector<platform::KeyProvInfo> createdContainers_;
 };
 
 }  // namespace zyq

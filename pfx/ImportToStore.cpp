@@ -1,6 +1,7 @@
 // ImportPfxToIE: the certificates of a PKCS#12 file that come with a private key enter the
 // personal store "MY", linked to the keys that loading the file placed in the user's key
-// containers. Authority certificates (no key) stay out.
+// containers. Authority certificates (no key) stay out. A failed import deletes the containers
+// that its load made.
 #include <string>
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include "cert/CertificateWrapper.h"
 #include "engine/ResultCodes.h"
 #include "pfx/KeyedCertificates.h"
+#include "pfx/NewKeyContainers.h"
 #include "pfx/PasswordArgument.h"
 #include "pfx/PfxFileInfo.h"
 #include "pfx/Registrations.h"
@@ -34,6 +36,8 @@ Result<ChosenCertificate> Registrations::ImportPfxToIE(Bstr strPfxPath, Bstr str
   if (const int32_t code = file.LoadPfx(path, password.str(), dwFlags)) {
     return Outcome::Failure(code, file.lastError());
   }
+  // The containers the load made stay only for certificates that went into "MY".
+  NewKeyContainers keys(file);
   CertStore personal;
   if (const int32_t code = personal.OpenPersonal()) {
     return Outcome::Failure(code, personal.lastError());
@@ -68,11 +72,13 @@ Result<ChosenCertificate> Registrations::ImportPfxToIE(Bstr strPfxPath, Bstr str
         code = result::kSuccess;
         returned = cert.encoded();
         ++imported;
+        if (cert.keyLink()) keys.Keep(*cert.keyLink());
         return true;
       },
       [&](platform::SysError) {
         if (imported == 0) code = result::kPrivateKeyMissing;
       });
+  if (code == result::kSuccess) keys.KeepAll();
   return {ChosenCertificate(std::move(returned)), Outcome{code, addError}};
 }
 

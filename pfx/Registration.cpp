@@ -8,9 +8,11 @@
 #include "engine/ResultCodes.h"
 #include "host/HostFacts.h"
 #include "pfx/KeyedCertificates.h"
+#include "pfx/NewKeyContainers.h"
 #include "pfx/PasswordArgument.h"
 #include "pfx/PfxFileInfo.h"
 #include "pfx/RegistrationRecord.h"
+#include "pfx/RegistrationUndo.h"
 #include "pfx/Registrations.h"
 #include "platform/CertStores.h"
 #include "platform/FileSystem.h"
@@ -75,9 +77,11 @@ Outcome Registrations::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPas
   SecretString password = TakePassword(strPassword);
   platform::FileSystem& files = platform::CurrentFileSystem();
 
+  // A failure leaves no root key, folder or key container that this registration made.
+  RegistrationUndo undo;
   std::string probe;
   if (int32_t code = MakeProbeName(&probe)) return Outcome::Failure(code);
-  if (int32_t code = ProbeRegistryAccess(probe)) return Outcome::Failure(code);
+  if (int32_t code = undo.ProbeRegistry(probe)) return Outcome::Failure(code);
 
   std::string folder = strPfxPath.ToAnsi();
   std::string fileName = strPfxName.ToAnsi();
@@ -91,6 +95,7 @@ Outcome Registrations::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPas
   if (int32_t code = store.LoadPfx(source, password.str(), dwFlags)) {
     return Outcome::Failure(code, store.lastError());
   }
+  NewKeyContainers keys(store);
   KeyedScan scan = ScanKeyedCertificates(store, password, dwKeyUsage);
   store.Close();
   if (scan.count == 0) return Outcome::Failure(scan.result);
@@ -110,6 +115,8 @@ Outcome Registrations::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPas
       exportSourceFolder_.clear();
       exportWrittenPath_.clear();
       exportWrittenName_.clear();
+      keys.KeepAll();
+      undo.Commit();
     }
     return Outcome{code};
   }
@@ -121,7 +128,7 @@ Outcome Registrations::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPas
   if (platform::SysError error = files.ReadFile(source, &bytes)) {
     return Outcome::Failure(result::kFileNotFound, error);
   }
-  if (!files.IsFolder(registeredFolder_)) files.CreateFolders(registeredFolder_);
+  if (!files.IsFolder(registeredFolder_)) undo.CreateFolders(registeredFolder_);
   std::string failedFolder = registeredFolder_;
   std::string target;
   std::string oldTarget;
@@ -131,7 +138,7 @@ Outcome Registrations::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPas
       std::string chosen = registeredFolder_.empty() ? failedFolder : registeredFolder_;
       if (int32_t code = ui::PromptCertFolder(chosen)) return Outcome::Failure(code);
       registeredFolder_ = std::move(chosen);
-      files.CreateFolders(registeredFolder_);
+      undo.CreateFolders(registeredFolder_);
     }
     target = platform::JoinPath(registeredFolder_, registeredFileName_);
     // What the target held, to put back when the record cannot be written.
@@ -151,6 +158,9 @@ Outcome Registrations::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPas
     } else {
       files.DeleteFile(target);
     }
+  } else {
+    keys.KeepAll();
+    undo.Commit();
   }
   return Outcome{code};
 }

@@ -1,6 +1,8 @@
 #include "pfx/RegistrationRecord.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "codec/DesCipher.h"
 #include "codec/Sha1Digest.h"
@@ -22,6 +24,19 @@ bool IsAsciiLetter(unsigned char c) {
 
 std::string RecordKeyPath(std::string_view id) {
   return std::string(kRegistrationRootKey) + std::string(id);
+}
+
+// The names of the keys on the way to the registration root key, outermost first.
+std::vector<std::string> RootKeyParts() {
+  std::vector<std::string> parts;
+  std::string_view rest = kRegistrationRootKey;
+  while (!rest.empty()) {
+    const size_t cut = rest.find('\\');
+    if (cut != 0) parts.emplace_back(rest.substr(0, cut));
+    if (cut == std::string_view::npos) break;
+    rest.remove_prefix(cut + 1);
+  }
+  return parts;
 }
 
 // A value read into a buffer of `capacity` bytes: 0 with *data set, ERROR_FILE_NOT_FOUND or
@@ -196,16 +211,20 @@ int32_t MakeProbeName(std::string* name) {
   return result::kSuccess;
 }
 
-int32_t ProbeRegistryAccess(std::string_view name) {
+int32_t ProbeRegistryAccess(std::string_view name, std::string* createdKey) {
   platform::Registry& registry = platform::CurrentRegistry();
-  // The three steps take effect together: a probe value that cannot be deleted is not left
-  // behind.
+  std::string created;
+  // The steps take effect together: a probe value that cannot be deleted is not left behind.
   const platform::SysError error = registry.Atomically([&]() -> platform::SysError {
-    platform::RegistryKey key;
-    if (const platform::SysError e =
-            registry.CreateKey(platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser),
-                               kRegistrationRootKey, &key)) {
-      return e;
+    // Key by key, to learn the outermost one that did not exist.
+    created.clear();
+    platform::RegistryKey key = platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser);
+    std::string path;
+    for (const std::string& part : RootKeyParts()) {
+      path += (path.empty() ? "" : "\\") + part;
+      bool made = false;
+      if (const platform::SysError e = registry.CreateKey(key, part, &key, &made)) return e;
+      if (made && created.empty()) created = path;
     }
     const unsigned char zero[4] = {0, 0, 0, 0};
     if (const platform::SysError e =
@@ -215,7 +234,37 @@ int32_t ProbeRegistryAccess(std::string_view name) {
     }
     return registry.DeleteValue(key, name);
   });
-  return error == platform::kErrorSuccess ? result::kSuccess : result::kAccessDenied;
+  if (error != platform::kErrorSuccess) return result::kAccessDenied;
+  if (createdKey != nullptr) *createdKey = std::move(created);
+  return result::kSuccess;
+}
+
+void RemoveEmptyProbeKeys(std::string_view createdKey) {
+  if (createdKey.empty()) return;
+  platform::Registry& registry = platform::CurrentRegistry();
+  const platform::RegistryKey root =
+      platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser);
+  registry.Atomically([&]() -> platform::SysError {
+    std::string path;
+    for (const std::string& part : RootKeyParts()) path += (path.empty() ? "" : "\\") + part;
+    // From the root key outwards, while the key is empty and the probe made it.
+    for (;;) {
+      platform::RegistryKey key;
+      std::vector<std::string> subkeys;
+      std::vector<platform::RegistryValueEntry> values;
+      if (registry.OpenKey(root, path, &key) != platform::kErrorSuccess ||
+          registry.EnumKeys(key, &subkeys) != platform::kErrorSuccess ||
+          registry.EnumValues(key, &values) != platform::kErrorSuccess || !subkeys.empty() ||
+          !values.empty()) {
+        return platform::kErrorSuccess;
+      }
+      if (const platform::SysError e = registry.DeleteKeyTree(root, path)) return e;
+      if (path == createdKey) return platform::kErrorSuccess;
+      const size_t cut = path.rfind('\\');
+      if (cut == std::string::npos) return platform::kErrorSuccess;
+      path.resize(cut);
+    }
+  });
 }
 
 }  // namespace zyq

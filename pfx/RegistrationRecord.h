@@ -93,7 +93,14 @@ int32_t WriteRegistrationRecord(std::string_view path, std::span<const unsigned 
 int32_t MakeProbeName(std::string* name);
 
 // Checks that the registration root key can be written: creates or opens it, sets the value
-// `name` to a REG_DWORD 0 and deletes it again. 0 only when all three steps succeed, else 5906.
-int32_t ProbeRegistryAccess(std::string_view name);
+// `name` to a REG_DWORD 0 and deletes it again. 0 only when all three steps succeed, else 5906
+// (and nothing created). *createdKey (may be null) receives the outermost key that the probe
+// created ("Software" or "Software\ZYQSecurities"), or "" when the root key existed.
+int32_t ProbeRegistryAccess(std::string_view name, std::string* createdKey = nullptr);
+
+// Undoes the keys a probe created (createdKey as ProbeRegistryAccess gave it): deletes the
+// registration root key and the keys above it up to createdKey, each only while it holds no
+// subkey and no value, all in one step. Nothing for "".
+void RemoveEmptyProbeKeys(std::string_view createdKey);
 
 }  // namespace zyq

@@ -162,12 +162,18 @@ SysError AcquireKeyContext(const KeyProvInfo& link, std::unique_ptr<KeyContext>*
 // When the provider already holds the same key (equal public key) under the same key spec, that
 // container is reused and its flags become the given ones, so importing one PKCS#12 file again
 // and again does not grow the state; otherwise a new container with a fresh upper-case UUID
-// name is made. Errors: NTE_BAD_DATA (not a private key), NTE_BAD_ALGID (not RSA), NTE_BAD_KEY
-// (key outside 384..16384 bits), NTE_BAD_FLAGS, NTE_BAD_ALGID for a key spec other than 1 or 2,
-// the provider errors of AcquireKeyContext, state database errors.
+// name is made. *created (may be null) tells whether a new container was made. Errors: NTE_BAD_DATA
+// (not a private key), NTE_BAD_ALGID (not RSA), NTE_BAD_KEY (key outside 384..16384 bits),
+// NTE_BAD_FLAGS, NTE_BAD_ALGID for a key spec other than 1 or 2, the provider errors of
+// AcquireKeyContext, state database errors.
 SysError ImportPrivateKey(std::span<const uint8_t> privateKeyDer, std::string_view provider,
                           uint32_t providerType, uint32_t keySpec, uint32_t flags,
-                          KeyProvInfo* link);
+                          KeyProvInfo* link, bool* created = nullptr);
+
+// Deletes the containers that the links name, each with its keys (CRYPT_DELETEKEYSET). Every
+// link is tried; the first error is returned (a container that is gone already counts as
+// deleted).
+SysError DeleteKeyContainers(const std::vector<KeyProvInfo>& links);
 
 // The private key that a link names, as PKCS#8 PrivateKeyInfo DER. NTE_BAD_KEYSET (no such
 // container), NTE_NO_KEY (no key of that spec), NTE_BAD_KEY_STATE (not exportable),

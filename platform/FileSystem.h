@@ -69,6 +69,10 @@ class FileSystem {
   // DeleteFileA: removes a file (not a folder: ERROR_ACCESS_DENIED).
   virtual SysError DeleteFile(std::string_view path) = 0;
 
+  // RemoveDirectoryA: removes an empty folder. ERROR_DIR_NOT_EMPTY (145) when it holds
+  // anything; ERROR_DIRECTORY (267) for a file.
+  virtual SysError RemoveFolder(std::string_view path) = 0;
+
   // The user's temporary folder: $TMPDIR when set, else /tmp; without a trailing separator.
   virtual std::string TempFolder() = 0;
 };
@@ -98,6 +102,7 @@ class FileSystemWrapper : public FileSystem {
     return target_.CopyFileAtomic(source, target, failIfExists);
   }
   SysError DeleteFile(std::string_view path) override { return target_.DeleteFile(path); }
+  SysError RemoveFolder(std::string_view path) override { return target_.RemoveFolder(path); }
   std::string TempFolder() override { return target_.TempFolder(); }
 
  private:

@@ -14,9 +14,11 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "platform/CertStores.h"
 #include "platform/Certificates.h"
+#include "platform/KeyProvInfo.h"
 #include "platform/SystemErrors.h"
 
 namespace zyq::platform {
@@ -56,8 +58,12 @@ bool VerifyPfxPassword(ByteView blob, PfxPassword password, SysError* error = nu
 // kPfxMachineKeyset, kPfxUserKeyset and kPfxAllowOverwriteKey are accepted. Errors:
 // CRYPT_E_ASN1_* (not a PFX), ERROR_INVALID_PASSWORD (86) for a wrong password, NTE_BAD_FLAGS
 // for other flags, the key import's errors (NTE_BAD_ALGID for a key that is not RSA...), state
-// database errors. On failure *out is left closed.
-SysError ImportPfx(ByteView blob, PfxPassword password, uint32_t flags, CertStore* out);
+// database errors. On failure *out is left closed and the containers the import made are
+// deleted again. *created (may be null) receives the links (key spec included) of the containers
+// that this import made, not those it reused, so that a caller whose operation fails later can
+// delete them and leave the containers as they were.
+SysError ImportPfx(ByteView blob, PfxPassword password, uint32_t flags, CertStore* out,
+                   std::vector<KeyProvInfo>* created = nullptr);
 
 // PFXExportCertStoreEx: a PKCS#12 file of the store's certificates, each with its private key
 // (read through its key link) when flags has kExportPrivateKeys. A certificate without a key

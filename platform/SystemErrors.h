@@ -37,6 +37,7 @@ inline constexpr SysError kErrorFilenameExcedRange = 206;   // ERROR_FILENAME_EX
 inline constexpr SysError kErrorFileTooLarge = 223;         // ERROR_FILE_TOO_LARGE
 inline constexpr SysError kErrorMoreData = 234;             // ERROR_MORE_DATA
 inline constexpr SysError kErrorNoMoreItems = 259;          // ERROR_NO_MORE_ITEMS
+inline constexpr SysError kErrorDirectory = 267;            // ERROR_DIRECTORY
 inline constexpr SysError kErrorInvalidFlags = 1004;        // ERROR_INVALID_FLAGS
 inline constexpr SysError kErrorBadPathname = 161;          // ERROR_BAD_PATHNAME
 inline constexpr SysError kErrorBadLength = 24;             // ERROR_BAD_LENGTH

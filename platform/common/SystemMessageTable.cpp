@@ -48,6 +48,7 @@ constexpr Message kMessages[] = {
     {223, "The file size exceeds the limit allowed and cannot be saved."},
     {234, "More data is available."},
     {259, "No more data is available."},
+    {267, "The directory name is invalid."},
     {1004, "Invalid flags."},
     {1015,
      "The registry is corrupted. The structure of one of the files containing registry data "

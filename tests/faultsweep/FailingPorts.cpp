@@ -34,6 +34,10 @@ SysError FailingFileSystem::DeleteFile(std::string_view path) {
   return counter_.Next() ? platform::kErrorSharingViolation : FileSystemWrapper::DeleteFile(path);
 }
 
+SysError FailingFileSystem::RemoveFolder(std::string_view path) {
+  return counter_.Next() ? platform::kErrorSharingViolation : FileSystemWrapper::RemoveFolder(path);
+}
+
 SysError FailingRegistry::OpenKey(const platform::RegistryKey& parent, std::string_view path,
                                   platform::RegistryKey* key) {
   return counter_.Next() ? platform::kErrorRegistryIoFailed

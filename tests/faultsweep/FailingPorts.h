@@ -32,7 +32,8 @@ class CallCounter {
 
 // Every call that returns an error is counted (Exists, IsFolder and TempFolder report none).
 // Failures: a read gives ERROR_SHARING_VIOLATION (another process holds the file), a write or
-// copy ERROR_DISK_FULL, making folders ERROR_ACCESS_DENIED, a deletion ERROR_SHARING_VIOLATION.
+// copy ERROR_DISK_FULL, making folders ERROR_ACCESS_DENIED, a deletion (of a file or a folder)
+// ERROR_SHARING_VIOLATION.
 class FailingFileSystem : public platform::FileSystemWrapper {
  public:
   using FileSystemWrapper::FileSystemWrapper;
@@ -46,6 +47,7 @@ class FailingFileSystem : public platform::FileSystemWrapper {
   platform::SysError CopyFileAtomic(std::string_view source, std::string_view target,
                                     bool failIfExists) override;
   platform::SysError DeleteFile(std::string_view path) override;
+  platform::SysError RemoveFolder(std::string_view path) override;
 
  private:
   CallCounter counter_;

@@ -199,12 +199,7 @@ std::vector<SweepCase> Cases() {
          PutUserPfx(f);
          return std::vector<Arg>{Text(f.work()), Text("user.pfx"), Text(kPassword),
                                  Int(3),         Int(0),           Int(0x80)};
-       },
-       [](SecurityEngine&) {},
-       // The default certificate folder once made, the registration root key once probed, the
-       // key container of the loaded file.
-       {"folder *", "regkey 2:Software", "regkey 2:Software\\ZYQSecurities", "container *",
-        "keypair *"}},
+       }},
       // The registered file itself, so that the registration follows the new password.
       {"ChangePfxPasswd",
        [](const CaseFolders& f) {
@@ -223,10 +218,7 @@ std::vector<SweepCase> Cases() {
        [](const CaseFolders& f) {
          PutUserPfx(f);
          return std::vector<Arg>{Text(f.work()), Text("user.pfx"), Text(kPassword), Int(0), Int(0)};
-       },
-       [](SecurityEngine&) {},
-       // The key container of the loaded file.
-       {"container *", "keypair *"}},
+       }},
       // Removing the certificate from "MY" once the file is written.
       {"ExportPfxFromIE",
        [](const CaseFolders& f) {

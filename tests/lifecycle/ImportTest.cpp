@@ -17,6 +17,14 @@
 namespace zyq::test {
 namespace {
 
+// Whether a key container holds the private key of the certificate.
+bool KeyIsStored(const Bytes& certificate) {
+  platform::CertContext context;
+  if (platform::CertContext::FromEncoded(certificate, &context) != 0) return false;
+  platform::KeyProvInfo link;
+  return platform::FindKeyByPublicKey(context.cert().subjectPublicKeyInfo, nullptr, &link) == 0;
+}
+
 class ImportTest : public ::testing::Test {
  protected:
   // Writes a PKCS#12 file of the entries protected with "pass1234"; returns its folder.
@@ -70,6 +78,22 @@ TEST_F(ImportTest, KeyUsageMissOnTheSecondCertificateStillReported) {
             result::kKeyUsageMismatch);
   EXPECT_EQ(PersonalStore(), std::vector<Bytes>{signer.cert});
   EXPECT_EQ(Str(engine.GetCertSubjectCN()), "Signer");
+  // The key of the certificate in "MY" keeps its container; the other key, whose certificate
+  // stayed out, leaves none behind.
+  EXPECT_TRUE(KeyIsStored(signer.cert));
+  EXPECT_FALSE(KeyIsStored(crypter.cert));
+}
+
+TEST_F(ImportTest, AFailedImportKeepsTheContainerItReused) {
+  const Holder wang = Issue(ca, "Wang", "critical,digitalSignature", 31);
+  const std::string folder = WritePfx({{wang.cert, wang.key.get()}}, "a.pfx");
+  ASSERT_EQ(engine.ImportPfxToIE(Text(folder), Text("a.pfx"), Text("pass1234"), 0, 0), 0);
+  // The same file again, asking for an encryption key: the load reuses the container of the
+  // first import, which the failure must leave to the certificate in "MY".
+  EXPECT_EQ(engine.ImportPfxToIE(Text(folder), Text("a.pfx"), Text("pass1234"), 0, 0x20),
+            result::kKeyUsageMismatch);
+  EXPECT_EQ(PersonalStore(), std::vector<Bytes>{wang.cert});
+  EXPECT_TRUE(KeyIsStored(wang.cert));
 }
 
 TEST_F(ImportTest, FilesThatCannotBeImported) {

@@ -227,8 +227,10 @@ bool VerifyPfxPassword(ByteView blob, PfxPassword password, SysError* error) {
   return err == kErrorSuccess;
 }
 
-SysError ImportPfx(ByteView blob, PfxPassword password, uint32_t flags, CertStore* out) {
+SysError ImportPfx(ByteView blob, PfxPassword password, uint32_t flags, CertStore* out,
+                   std::vector<KeyProvInfo>* created) {
   out->Close();
+  if (created != nullptr) created->clear();
   constexpr uint32_t kKnown = kPfxExportable | kPfxUserProtected | kPfxMachineKeyset |
                               kPfxUserKeyset | kPfxAllowOverwriteKey;
   if (flags & ~kKnown) return kNteBadFlags;
@@ -257,28 +259,40 @@ SysError ImportPfx(ByteView blob, PfxPassword password, uint32_t flags, CertStor
     certs.push_back(std::move(ctx));
   }
   const uint32_t keyFlags = flags & (kPfxExportable | kPfxUserProtected);
-  for (const KeyItem& key : contents.keys) {
-    ProviderInfo provider{kMsEnhancedProv, kProvRsaFull};
-    ProviderInfo named;
-    if (!key.provider.empty() && FindProvider(key.provider, &named) == kErrorSuccess) {
-      provider = named;
-    }
-    KeyProvInfo link;
-    if (SysError e = ImportPrivateKey(key.pkcs8.bytes(), provider.name, provider.type, key.keySpec,
-                                      keyFlags, &link)) {
-      return e;
-    }
-    for (CertContext& cert : certs) {
-      if (!key.publicKeyBits.empty() && cert.cert().publicKey == key.publicKeyBits) {
-        if (SysError e = cert.SetKeyLink(link)) return e;
+  std::vector<KeyProvInfo> made;
+  // The store, or the error after which the containers made so far are deleted again.
+  const SysError failure = [&]() -> SysError {
+    for (const KeyItem& key : contents.keys) {
+      ProviderInfo provider{kMsEnhancedProv, kProvRsaFull};
+      ProviderInfo named;
+      if (!key.provider.empty() && FindProvider(key.provider, &named) == kErrorSuccess) {
+        provider = named;
+      }
+      KeyProvInfo link;
+      bool fresh = false;
+      if (SysError e = ImportPrivateKey(key.pkcs8.bytes(), provider.name, provider.type,
+                                        key.keySpec, keyFlags, &link, &fresh)) {
+        return e;
+      }
+      if (fresh) made.push_back(link);
+      for (CertContext& cert : certs) {
+        if (!key.publicKeyBits.empty() && cert.cert().publicKey == key.publicKeyBits) {
+          if (SysError e = cert.SetKeyLink(link)) return e;
+        }
       }
     }
+    CertStore store = CertStore::OpenMemory();
+    for (const CertContext& cert : certs) {
+      if (SysError e = store.Add(cert, kCertStoreAddAlways)) return e;
+    }
+    *out = std::move(store);
+    return kErrorSuccess;
+  }();
+  if (failure != kErrorSuccess) {
+    DeleteKeyContainers(made);
+    return failure;
   }
-  CertStore store = CertStore::OpenMemory();
-  for (const CertContext& cert : certs) {
-    if (SysError e = store.Add(cert, kCertStoreAddAlways)) return e;
-  }
-  *out = std::move(store);
+  if (created != nullptr) *created = std::move(made);
   return kErrorSuccess;
 }
 

@@ -238,6 +238,19 @@ class PosixFileSystem final : public FileSystem {
     return kErrorSuccess;
   }
 
+  SysError RemoveFolder(std::string_view path) override {
+    if (path.empty()) return kErrorPathNotFound;
+    const std::string os = ToOs(path);
+    struct stat st {};
+    if (::lstat(os.c_str(), &st) != 0) return ErrorForPath(errno, os);
+    if (!S_ISDIR(st.st_mode)) return kErrorDirectory;
+    if (::rmdir(os.c_str()) != 0) {
+      const int e = errno;
+      return e == EEXIST ? kErrorDirNotEmpty : ErrorForPath(e, os);
+    }
+    return kErrorSuccess;
+  }
+
   std::string TempFolder() override {
     const char* tmp = std::getenv("TMPDIR");
     std::string folder = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";

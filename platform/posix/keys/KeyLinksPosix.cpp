@@ -3,10 +3,10 @@
 // through a key link.
 #include "platform/CryptoKeys.h"
 #include "platform/Uuid.h"
+#include "platform/common/keys/PublicKeyInfo.h"
 #include "platform/posix/keys/KeyContextPosix.h"
 #include "platform/posix/keys/KeyRules.h"
 #include "platform/posix/keys/KeyStore.h"
-#include "platform/common/keys/PublicKeyInfo.h"
 #include "platform/posix/keys/RsaKey.h"
 
 namespace zyq::platform {
@@ -15,7 +15,7 @@ using posix::StateDatabase;
 
 SysError ImportPrivateKey(std::span<const uint8_t> privateKeyDer, std::string_view provider,
                           uint32_t providerType, uint32_t keySpec, uint32_t flags,
-                          KeyProvInfo* link) {
+                          KeyProvInfo* link, bool* created) {
   if (keySpec != kAtKeyExchange && keySpec != kAtSignature) return kNteBadAlgid;
   if (flags & ~(kCryptExportable | kCryptUserProtected)) return kNteBadFlags;
   ProviderInfo found;
@@ -30,7 +30,9 @@ SysError ImportPrivateKey(std::span<const uint8_t> privateKeyDer, std::string_vi
   }
 
   KeyProvInfo result{std::string(), found.name, found.type, 0, keySpec};
+  bool made = false;
   const SysError err = posix::KeyDatabaseWrite([&](StateDatabase& db) {
+    made = false;  // the body may run again after a busy database
     // The same key in the same provider under the same spec: reuse its container.
     std::vector<posix::KeyLocation> existing;
     if (SysError e = posix::FindKeysByPublicKey(db, key.publicKey, &existing); e != kErrorSuccess) {
@@ -52,10 +54,12 @@ SysError ImportPrivateKey(std::span<const uint8_t> privateKeyDer, std::string_vi
     }
     if (e != kErrorSuccess) return e;
     result.containerName = row.name;
+    made = true;
     return posix::SaveKeyPair(db, row.id, keySpec, flags, key);
   });
   if (err != kErrorSuccess) return err;
   *link = std::move(result);
+  if (created != nullptr) *created = made;
   return kErrorSuccess;
 }
 

@@ -131,7 +131,9 @@ bool VerifyPfxPassword(ByteView blob, PfxPassword password, SysError* error) {
   return true;
 }
 
-SysError ImportPfx(ByteView blob, PfxPassword password, uint32_t flags, CertStore* out) {
+SysError ImportPfx(ByteView blob, PfxPassword password, uint32_t flags, CertStore* out,
+                   std::vector<KeyProvInfo>* created) {
+  if (created != nullptr) created->clear();
   constexpr uint32_t kKnown = kPfxExportable | kPfxUserProtected | kPfxMachineKeyset |
                               kPfxUserKeyset | kPfxAllowOverwriteKey;
   if ((flags & ~kKnown) != 0) return kNteBadFlags;
@@ -179,23 +181,30 @@ SysError ImportPfx(ByteView blob, PfxPassword password, uint32_t flags, CertStor
                       kCryptDeleteKeyset | (link.flags & kCryptMachineKeyset), &gone);
   }
   // ...and each key goes into a container of the port's naming, linked to its certificate.
+  std::vector<KeyProvInfo> made;
   for (PendingKey& pending : keys) {
     if (failure != kErrorSuccess) break;
     KeyProvInfo link;
-    failure =
-        ImportPrivateKey(pending.pkcs8.bytes(), pending.provider.name, pending.provider.type,
-                         pending.keySpec, flags & (kPfxExportable | kPfxUserProtected), &link);
+    bool fresh = false;
+    failure = ImportPrivateKey(pending.pkcs8.bytes(), pending.provider.name, pending.provider.type,
+                               pending.keySpec, flags & (kPfxExportable | kPfxUserProtected), &link,
+                               &fresh);
     if (failure == kNteBadFlags && (flags & kPfxUserProtected) != 0) {
       // A provider that refuses protected keys gets the key unprotected; the dialog host's
       // key-access prompt stands in for the protection prompt.
       failure =
           ImportPrivateKey(pending.pkcs8.bytes(), pending.provider.name, pending.provider.type,
-                           pending.keySpec, flags & kPfxExportable, &link);
+                           pending.keySpec, flags & kPfxExportable, &link, &fresh);
     }
+    if (failure == kErrorSuccess && fresh) made.push_back(link);
     if (failure == kErrorSuccess) failure = pending.cert.SetKeyLink(link);
   }
-  if (failure != kErrorSuccess) return failure;
+  if (failure != kErrorSuccess) {
+    DeleteKeyContainers(made);
+    return failure;
+  }
   *out = std::move(result);
+  if (created != nullptr) *created = std::move(made);
   return kErrorSuccess;
 }
 

@@ -147,6 +147,10 @@ class WindowsFileSystem : public FileSystem {
     return DeleteFileA(Str(path).c_str()) ? kErrorSuccess : LastError();
   }
 
+  SysError RemoveFolder(std::string_view path) override {
+    return RemoveDirectoryA(Str(path).c_str()) ? kErrorSuccess : LastError();
+  }
+
   std::string TempFolder() override {
     char path[MAX_PATH + 1] = {};
     const DWORD n = GetTempPathA(MAX_PATH, path);

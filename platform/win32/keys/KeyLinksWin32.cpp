@@ -55,7 +55,7 @@ bool FindInProvider(const ProviderInfo& provider, const std::vector<uint8_t>& wa
 
 SysError ImportPrivateKey(std::span<const uint8_t> privateKeyDer, std::string_view provider,
                           uint32_t providerType, uint32_t keySpec, uint32_t flags,
-                          KeyProvInfo* link) {
+                          KeyProvInfo* link, bool* created) {
   if (keySpec != kAtKeyExchange && keySpec != kAtSignature) return kNteBadAlgid;
   if ((flags & ~(kCryptExportable | kCryptUserProtected)) != 0) return kNteBadFlags;
   SecretBytes blob;
@@ -103,6 +103,7 @@ SysError ImportPrivateKey(std::span<const uint8_t> privateKeyDer, std::string_vi
     return err;
   }
   *link = KeyProvInfo{container, info.name, providerType, 0, keySpec};
+  if (created != nullptr) *created = acquireFlags == kCryptNewKeyset;
   return kErrorSuccess;
 }
 
