@@ -84,6 +84,9 @@ inline void ReleaseRegKey(HKEY h) {
 inline void ReleaseChain(PCCERT_CHAIN_CONTEXT h) {
   CertFreeCertificateChain(h);
 }
+inline void ReleaseChainEngine(HCERTCHAINENGINE h) {
+  CertFreeCertificateChainEngine(h);
+}
 
 struct FileTraits {
   static HANDLE None() { return INVALID_HANDLE_VALUE; }
@@ -98,6 +101,7 @@ using CertOwner = Owner<PCCERT_CONTEXT, NullTraits<PCCERT_CONTEXT, ReleaseCert>>
 using FileOwner = Owner<HANDLE, FileTraits>;
 using RegKeyOwner = Owner<HKEY, NullTraits<HKEY, ReleaseRegKey>>;
 using ChainOwner = Owner<PCCERT_CHAIN_CONTEXT, NullTraits<PCCERT_CHAIN_CONTEXT, ReleaseChain>>;
+using ChainEngineOwner = Owner<HCERTCHAINENGINE, NullTraits<HCERTCHAINENGINE, ReleaseChainEngine>>;
 
 // ANSI <-> UTF-16 through the process's code page, as the "A" functions convert.
 std::wstring AnsiToWideW(std::string_view ansi);

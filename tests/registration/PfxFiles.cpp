@@ -11,40 +11,18 @@
 namespace zyq::test {
 namespace {
 
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') {
-      out += "'\\''";
-    } else {
-      out += c;
-    }
-  }
-  return out + "'";
-}
-
-// One authority per process (and a second one for chains that cannot be completed).
-std::string Authority(bool other) {
-  static std::string folders[2];
-  std::string& folder = folders[other ? 1 : 0];
-  if (!folder.empty()) return folder;
-  const std::string made = NewFolder(other ? "ca2" : "ca");
-  const std::string subject =
-      other ? "/C=TW/O=Other Test/CN=Other Test CA" : "/C=TW/O=Test/CN=Test CA";
-  const int status = OpenSsl(
-      "req -x509 -newkey rsa:1024 -nodes -keyout " + Quote(made + "/ca.key") + " -out " +
-      Quote(made + "/ca.pem") + " -days 3650 -subj " + Quote(subject) +
-      " -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign");
-  EXPECT_EQ(status, 0);
-  folder = made;
-  return folder;
-}
+// The separator of the system's own paths, which the engine writes.
+#ifdef _WIN32
+constexpr const char* kSeparator = "\\";
+#else
+constexpr const char* kSeparator = "/";
+#endif
 
 }  // namespace
 
 std::string NewFolder(const std::string& name) {
   static int counter = 0;
-  const std::string folder = TestRoot() + "/" + name + "-" + std::to_string(++counter);
+  const std::string folder = TestRoot() + kSeparator + name + "-" + std::to_string(++counter);
   std::filesystem::create_directories(folder);
   return folder;
 }
@@ -55,36 +33,6 @@ int OpenSsl(const std::string& arguments, std::string* output) {
   if (output != nullptr) *output = text;
   if (status != 0) ADD_FAILURE() << "openssl " << arguments << "\n" << text;
   return status;
-}
-
-UserPfx MakeUserPfx(const UserPfxSpec& spec) {
-  const std::string ca = Authority(spec.otherAuthority);
-  UserPfx files;
-  files.folder = NewFolder("user");
-  files.fileName = spec.fileName;
-  files.path = files.folder + "/" + spec.fileName;
-  files.keyPem = files.folder + "/key.pem";
-  files.certPem = files.folder + "/cert.pem";
-  files.caPem = ca + "/ca.pem";
-  const std::string csr = files.folder + "/req.csr";
-  const std::string ext = files.folder + "/ext.cnf";
-  WriteFile(ext, spec.keyUsage.empty() ? "basicConstraints=CA:FALSE\n"
-                                       : "keyUsage=" + spec.keyUsage + "\n");
-  if (OpenSsl("req -new -newkey rsa:1024 -nodes -utf8 -keyout " + Quote(files.keyPem) + " -out " +
-              Quote(csr) + " -subj " + Quote("/C=TW/O=Test/CN=" + spec.commonName)) != 0) {
-    return UserPfx{};
-  }
-  if (OpenSsl("x509 -req -in " + Quote(csr) + " -CA " + Quote(ca + "/ca.pem") + " -CAkey " +
-              Quote(ca + "/ca.key") + " -CAcreateserial -days " + std::to_string(spec.days) +
-              " -extfile " + Quote(ext) + " -out " + Quote(files.certPem)) != 0) {
-    return UserPfx{};
-  }
-  std::string exportArgs = "pkcs12 -export -inkey " + Quote(files.keyPem) + " -in " +
-                           Quote(files.certPem) + " -out " + Quote(files.path) + " -passout " +
-                           Quote("pass:" + spec.password);
-  if (spec.includeCa) exportArgs += " -certfile " + Quote(ca + "/ca.pem");
-  if (OpenSsl(exportArgs) != 0) return UserPfx{};
-  return files;
 }
 
 std::u16string U16(const std::string& utf8) {
@@ -102,7 +50,11 @@ std::string HexOf(const std::string& bytes) {
 }
 
 std::string DefaultCertFolderUtf8() {
+#ifdef _WIN32
+  return std::string(std::getenv("USERPROFILE")) + "\\ZYQ證券";
+#else
   return std::string(std::getenv("HOME")) + "/ZYQ證券";
+#endif
 }
 
 }  // namespace zyq::test

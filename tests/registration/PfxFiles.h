@@ -32,7 +32,7 @@ struct UserPfxSpec {
 // Makes the files; fails the current test (and returns an empty path) when openssl fails.
 UserPfx MakeUserPfx(const UserPfxSpec& spec);
 
-// A new empty folder under the test root.
+// A new empty folder under the test root (its path with the system's separator).
 std::string NewFolder(const std::string& name);
 
 // Runs openssl with the arguments; the exit status, its output in *output.
@@ -44,7 +44,8 @@ std::u16string U16(const std::string& utf8);
 // Bytes as lower-case hex.
 std::string HexOf(const std::string& bytes);
 
-// The default certificate folder of the test process ($HOME/ZYQ證券), UTF-8.
+// The default certificate folder of the test process ($HOME/ZYQ證券; on Windows in the user's
+// profile folder), UTF-8.
 std::string DefaultCertFolderUtf8();
 
 }  // namespace zyq::test

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/CertChain.h"
 #include "platform/CryptMessages.h"
 #include "platform/CryptoKeys.h"
 #include "platform/DigestSigner.h"
@@ -79,6 +80,47 @@ class Win32Port : public testing::Test {
     if (DataFolder().empty()) GTEST_SKIP() << "ZYQ_WIN32_TEST_DATA names no folder";
   }
 };
+
+CertContext DataCert(const std::string& name) {
+  CertContext cert;
+  EXPECT_EQ(CertContext::FromEncoded(ReadData(name), &cert), kErrorSuccess) << name;
+  return cert;
+}
+
+// A certificate in one of the user's system stores for the life of the object.
+class Installed {
+ public:
+  Installed(const char* storeName, const CertContext& cert) : cert_(cert) {
+    EXPECT_EQ(CertStore::OpenSystem(storeName, &store_), kErrorSuccess);
+    EXPECT_EQ(store_.Add(cert, kCertStoreAddReplaceExisting), kErrorSuccess);
+  }
+  ~Installed() {
+    CertContext found;
+    if (store_.FindExisting(cert_, &found) == kErrorSuccess) {
+      EXPECT_EQ(store_.Delete(found), kErrorSuccess);
+    }
+  }
+  Installed(const Installed&) = delete;
+  Installed& operator=(const Installed&) = delete;
+
+ private:
+  CertStore store_;
+  CertContext cert_;
+};
+
+CertChain Chain(const CertContext& end, const std::vector<CertContext>& extra = {},
+                FileTime time = 0) {
+  ChainParameters params;
+  params.time = time;
+  if (!extra.empty()) {
+    CertStore store = CertStore::OpenMemory();
+    for (const CertContext& c : extra) EXPECT_EQ(store.Add(c, kCertStoreAddAlways), kErrorSuccess);
+    params.additionalStores = {store};
+  }
+  CertChain chain;
+  EXPECT_EQ(GetCertificateChain(end, params, &chain), kErrorSuccess);
+  return chain;
+}
 
 TEST_F(Win32Port, RegistryKeepsAnsiTextAndReportsDeletedKeys) {
   Registry& reg = DefaultRegistry();
@@ -268,6 +310,66 @@ TEST_F(Win32Port, PersonalStoreKeepsCertificateAndLinkAcrossOpenings) {
   CertStore reopened;
   ASSERT_EQ(CertStore::OpenSystem(kStoreMy, &reopened), kErrorSuccess);
   EXPECT_EQ(reopened.FindExisting(probe, &found), kCryptENotFound);
+}
+
+// Chains from certificates openssl issued (make_test_data.sh), through the extra stores given
+// and the user's "ROOT" and "CA": partial, untrusted, complete, and the time bits per element.
+TEST_F(Win32Port, ChainsFromExtraAndUserStores) {
+  const CertContext root = DataCert("root.cer"), mid = DataCert("mid.cer");
+  const CertContext leaf = DataCert("leaf.cer");
+  CertChain chain = Chain(leaf);
+  EXPECT_EQ(chain.errorStatus, kCertTrustIsPartialChain);
+  EXPECT_EQ(chain.elements.size(), 1u);
+  CertChain lone;
+  EXPECT_EQ(GetCertificateChain(CertContext{}, {}, &lone), kEInvalidArg);
+
+  // The issuers in an extra store only: complete, but the root is not trusted.
+  chain = Chain(leaf, {mid, root});
+  EXPECT_EQ(chain.errorStatus, kCertTrustIsUntrustedRoot);
+  ASSERT_EQ(chain.elements.size(), 3u);
+  EXPECT_EQ(chain.elements[0].errorStatus, 0u);
+  EXPECT_EQ(chain.elements[2].errorStatus, kCertTrustIsUntrustedRoot);
+
+  const Installed trusted(kStoreRoot, root);
+  const Installed issuing(kStoreCa, mid);
+  chain = Chain(leaf);
+  EXPECT_EQ(chain.errorStatus, 0u);
+  ASSERT_EQ(chain.elements.size(), 3u);
+  EXPECT_EQ(chain.elements[0].cert.encoded(), leaf.encoded());
+  EXPECT_EQ(chain.elements[1].cert.encoded(), mid.encoded());
+  EXPECT_EQ(chain.elements[2].cert.encoded(), root.encoded());
+  EXPECT_TRUE(chain.elements[2].infoStatus & kCertTrustIsSelfSigned);
+  EXPECT_FALSE(chain.elements[0].infoStatus & kCertTrustIsSelfSigned);
+  EXPECT_EQ(Chain(root).elements.size(), 1u);
+
+  // The leaf is valid for a day, its issuers for ten years: ten days on, only it is out of time.
+  constexpr FileTime kDay = 864000000000ull;
+  chain = Chain(leaf, {}, CurrentFileTime() + 10 * kDay);
+  EXPECT_EQ(chain.errorStatus, kCertTrustIsNotTimeValid);
+  ASSERT_EQ(chain.elements.size(), 3u);
+  EXPECT_EQ(chain.elements[0].errorStatus, kCertTrustIsNotTimeValid);
+  EXPECT_EQ(chain.elements[1].errorStatus, 0u);
+  EXPECT_EQ(chain.elements[2].errorStatus, 0u);
+  // Before any of them was valid, every element is out of time.
+  chain = Chain(leaf, {}, FileTimeFromUnixSeconds(946684800));  // 2000-01-01
+  ASSERT_EQ(chain.elements.size(), 3u);
+  for (const ChainElement& e : chain.elements) EXPECT_EQ(e.errorStatus, kCertTrustIsNotTimeValid);
+}
+
+// A leaf whose signature is not its named issuer's, and an issuer that says it is no CA.
+TEST_F(Win32Port, ChainsWithABadSignatureOrAnIssuerThatIsNoCa) {
+  const CertContext root = DataCert("root.cer"), mid = DataCert("mid.cer");
+  const Installed trusted(kStoreRoot, root);
+  CertChain chain = Chain(DataCert("forged.cer"), {mid});
+  ASSERT_GE(chain.elements.size(), 2u);
+  EXPECT_EQ(chain.elements[0].errorStatus & kCertTrustIsNotSignatureValid,
+            kCertTrustIsNotSignatureValid);
+  EXPECT_TRUE(chain.errorStatus & kCertTrustIsNotSignatureValid);
+
+  chain = Chain(DataCert("under.cer"), {DataCert("clerk.cer")});
+  ASSERT_EQ(chain.elements.size(), 3u);
+  EXPECT_EQ(chain.elements[1].errorStatus, kCertTrustInvalidBasicConstraints);
+  EXPECT_EQ(chain.errorStatus, kCertTrustInvalidBasicConstraints);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
-// Certificate chains from CertGetCertificateChain (default chain engine, no revocation
-// checking), with the extra stores given by the caller searched through a collection store.
+// Certificate chains from CertGetCertificateChain (an engine of the default configuration, no
+// revocation checking), with the extra stores given by the caller searched through a memory
+// store.
 #include <windows.h>
 // (the headers below need windows.h first)
 #include <wincrypt.h>
+
+#include <cstddef>
 
 #include "platform/CertChain.h"
 #include "platform/win32/WinHandles.h"
@@ -11,6 +14,7 @@ namespace zyq::platform {
 namespace {
 
 using win32::CertOwner;
+using win32::ChainEngineOwner;
 using win32::ChainOwner;
 using win32::LastError;
 using win32::StoreOwner;
@@ -45,10 +49,20 @@ SysError GetCertificateChain(const CertContext& end, const ChainParameters& para
     when = {static_cast<DWORD>(params.time & 0xffffffffu), static_cast<DWORD>(params.time >> 32)};
     at = &when;
   }
+  // An engine of the default configuration made for this call opens the user's "ROOT", "CA" and
+  // "MY" stores as they are now. The process's default engine may hold them as they were when it
+  // was first used: Wine's takes a copy of each store then, so a certificate installed later
+  // would stay unseen.
+  CERT_CHAIN_ENGINE_CONFIG config{};
+  // The size every version accepts: up to CycleDetectionModulus (the exclusive-root fields
+  // came with Windows 7).
+  config.cbSize = offsetof(CERT_CHAIN_ENGINE_CONFIG, CycleDetectionModulus) + sizeof(DWORD);
+  ChainEngineOwner engine;
+  if (!CertCreateCertificateChainEngine(&config, engine.out())) return LastError();
   CERT_CHAIN_PARA para{};
   para.cbSize = sizeof(para);
   ChainOwner chain;
-  if (!CertGetCertificateChain(nullptr, leaf.get(), at, extra.get(), &para, 0, nullptr,
+  if (!CertGetCertificateChain(engine.get(), leaf.get(), at, extra.get(), &para, 0, nullptr,
                                chain.out())) {
     return LastError();
   }
