@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/FileSystem.h"
+
 namespace zyq::ui {
 
 std::string JoinFolderAndFile(std::string_view folder, std::string_view fileName) {
@@ -20,7 +22,8 @@ SplitPath SplitFullPath(std::string_view path) {
 
 std::string TemporaryFolder() {
   const char* tmp = std::getenv("TMPDIR");
-  return tmp != nullptr && *tmp != '\0' ? std::string(tmp) : std::string("/tmp");
+  if (tmp != nullptr && *tmp != '\0') return tmp;
+  return platform::CurrentFileSystem().TempFolder();
 }
 
 }  // namespace zyq::ui

@@ -20,7 +20,8 @@ struct SplitPath {
 // root), the file name what follows. Without any "/" the folder is empty.
 SplitPath SplitFullPath(std::string_view path);
 
-// The temporary folder: $TMPDIR, or /tmp when it is unset or empty.
+// The temporary folder: $TMPDIR, or when it is unset or empty the system's (/tmp on Linux,
+// the user's temporary folder on Windows).
 std::string TemporaryFolder();
 
 }  // namespace zyq::ui
