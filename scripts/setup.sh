@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config ccache git
   libssl-dev openssl libsqlite3-dev
-  libgtk-3-dev xvfb xauth fonts-noto-cjk
+  libgtk-3-dev xvfb xauth fonts-noto-cjk x11-apps imagemagick
   libsecret-1-dev gnome-keyring libsecret-tools dbus
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   openjdk-17-jdk-headless

@@ -8,7 +8,8 @@
 
 namespace zyq::ui {
 
-// folder + "/" + fileName; the separator is left out when the folder already ends with one.
+// folder + "/" + fileName; the separator is left out when the folder already ends with one (on
+// Windows also when it ends with a backslash, as "C:\" does).
 std::string JoinFolderAndFile(std::string_view folder, std::string_view fileName);
 
 struct SplitPath {
@@ -17,10 +18,12 @@ struct SplitPath {
 };
 
 // Splits at the last "/": the folder is what stands before it ("/" itself for a file at the
-// root), the file name what follows. Without any "/" the folder is empty.
+// root), the file name what follows. Without any "/" the folder is empty. On Windows a path whose
+// last separator is a backslash (as the system's pickers answer) splits as SplitWindowsPath does.
 SplitPath SplitFullPath(std::string_view path);
 
-// The temporary folder: $TMPDIR, or /tmp when it is unset or empty.
+// The temporary folder: $TMPDIR, or when it is unset or empty the system's (/tmp on Linux,
+// the user's temporary folder on Windows).
 std::string TemporaryFolder();
 
 }  // namespace zyq::ui

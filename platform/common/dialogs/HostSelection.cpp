@@ -2,7 +2,7 @@
 //
 //   script:FILE  answers from FILE
 //   anything else the system's hosts (SystemDialogHost.h): on Linux gtk, console, none and the
-//                default choice; on Windows none
+//                default choice; on Windows win32 (real dialogs), none and the default choice
 //
 // The chosen host is made again when the variable changes, and the process shows one dialog at
 // a time, whichever host shows it.
