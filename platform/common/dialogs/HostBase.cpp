@@ -1,5 +1,6 @@
 #include "platform/common/dialogs/HostBase.h"
 
+#include "platform/Secret.h"
 #include "platform/common/dialogs/Transcript.h"
 
 namespace zyq::platform::common {
@@ -52,6 +53,24 @@ const DialogControl* FormSession::BoxNamed(std::string_view scriptName) const {
     if (IsEditableBox(control) && control.scriptName == scriptName) return &control;
   }
   return nullptr;
+}
+
+void FormSession::PullEditable(const std::function<std::string(int)>& readBox) {
+  for (const DialogControl& control : dialog_.controls) {
+    if (IsEditableBox(control)) {
+      std::string text = readBox(control.id);
+      Type(control.id, text);
+      SecureWipe(text.data(), text.size());
+    }
+  }
+}
+
+void FormSession::PushReadOnly(const std::function<void(int, const std::string&)>& writeBox) const {
+  for (const DialogControl& control : dialog_.controls) {
+    if (control.kind == ControlKind::kEdit && control.readOnly) {
+      writeBox(control.id, values_.Get(control.id));
+    }
+  }
 }
 
 bool FormSession::Type(int id, std::string_view utf8) {

@@ -5,6 +5,7 @@
 // reports what the user did.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,11 @@ class FormSession {
   // Replaces the text of an editable box, cut at its limit. False (and nothing changes) when
   // id is not an editable box.
   bool Type(int id, std::string_view utf8);
+
+  // A toolkit host's boxes: every editable box takes the text readBox(id) gives (wiped once
+  // taken, as it may be a password); every read-only box is shown through writeBox(id, text).
+  void PullEditable(const std::function<std::string(int)>& readBox);
+  void PushReadOnly(const std::function<void(int, const std::string&)>& writeBox) const;
 
   bool OkEnabled() const;
   bool BrowseEnabled() const;

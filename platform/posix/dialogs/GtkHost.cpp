@@ -205,21 +205,12 @@ struct FormWindow {
   bool pushing = false;
 
   void Pull() {
-    for (const DialogControl& control : session->dialog().controls) {
-      if (control.kind == ControlKind::kEdit && !control.readOnly) {
-        std::string text = EntryText(shown.widgets[control.id]);
-        session->Type(control.id, text);
-        SecureWipe(text.data(), text.size());
-      }
-    }
+    session->PullEditable([&](int id) { return EntryText(shown.widgets[id]); });
   }
   void PushReadOnly() {
     pushing = true;
-    for (const DialogControl& control : session->dialog().controls) {
-      if (control.kind == ControlKind::kEdit && control.readOnly) {
-        SetEntryText(shown.widgets[control.id], session->values().Get(control.id));
-      }
-    }
+    session->PushReadOnly(
+        [&](int id, const std::string& text) { SetEntryText(shown.widgets[id], text); });
     pushing = false;
   }
   void UpdateOk() {

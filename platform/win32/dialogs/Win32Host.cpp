@@ -76,21 +76,11 @@ struct FormState {
   HWND Item(int id) const { return GetDlgItem(window, id); }
 
   void Pull() {
-    for (const DialogControl& control : session->dialog().controls) {
-      if (control.kind == ControlKind::kEdit && !control.readOnly) {
-        std::string text = BoxText(Item(control.id));
-        session->Type(control.id, text);
-        SecureWipe(text.data(), text.size());
-      }
-    }
+    session->PullEditable([&](int id) { return BoxText(Item(id)); });
   }
   void PushReadOnly() {
     pushing = true;
-    for (const DialogControl& control : session->dialog().controls) {
-      if (control.kind == ControlKind::kEdit && control.readOnly) {
-        SetBoxText(Item(control.id), session->values().Get(control.id));
-      }
-    }
+    session->PushReadOnly([&](int id, const std::string& text) { SetBoxText(Item(id), text); });
     pushing = false;
   }
   void UpdateOk() { EnableWindow(Item(kIdOk), session->OkEnabled() ? TRUE : FALSE); }
