@@ -6,6 +6,7 @@
 namespace zyq::platform {
 
 bool LocalTimeFromFileTime(FileTime time, LocalDateTime* out) {
+  if (out == nullptr) return false;
   FILETIME utc{static_cast<DWORD>(time & 0xffffffffu), static_cast<DWORD>(time >> 32)};
   FILETIME local;
   SYSTEMTIME st;

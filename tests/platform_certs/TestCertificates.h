@@ -11,7 +11,14 @@
 
 #include "platform/Certificates.h"
 #include "platform/DigestSigner.h"
+#if defined(_WIN32)
+// The Windows test build has no OpenSSL: tests/win32/support/openssl/ stands in for the few
+// headers the test sources include, and the keys, certificates and files are prepared on the
+// Linux side (tests/win32/support/CertificatesPrepared.cpp).
+#include "tests/win32/support/PreparedKeys.h"
+#else
 #include "platform/posix/OpenSslPtr.h"
+#endif
 
 namespace zyq::test {
 
