@@ -433,8 +433,8 @@ BOOL CALLBACK FindTextPart(HWND child, LPARAM data) {
   return !search->found;
 }
 
-// The confirmation asked for a user-protected key where the provider shows no prompt of its own:
-// a message box naming the container, Cancel the default, and each answer is the host's.
+// The host's confirmation before a user-protected key is used: a message box naming the
+// container, Cancel the default; OK allows and Cancel refuses.
 TEST_F(Win32DialogsTest, KeyAccessMessageBoxAnswersBothWays) {
   const std::string container = "ZYQ-金鑰-容器";
   for (const int button : {IDOK, IDCANCEL}) {
