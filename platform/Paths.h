@@ -48,6 +48,9 @@ std::string JoinPosixPath(std::string_view folder, std::string_view name);
 PathParts SplitPosixPath(std::string_view path);
 
 // --- The rules of this machine ---
+// JoinPath and SplitPath are the rules of the paths the engine stores (Windows: the folder takes
+// a "\" only when longer than three characters); AppendPathName is the join a dialog shows:
+// folder, this machine's separator unless the folder already ends with one, name.
 
 #if defined(_WIN32)
 inline constexpr char kPathSeparator = '\\';
@@ -57,6 +60,9 @@ inline std::string JoinPath(std::string_view folder, std::string_view name) {
 inline PathParts SplitPath(std::string_view path) {
   return SplitWindowsPath(path);
 }
+inline std::string AppendPathName(std::string_view folder, std::string_view name) {
+  return AppendWindowsName(folder, name);
+}
 #else
 inline constexpr char kPathSeparator = '/';
 inline std::string JoinPath(std::string_view folder, std::string_view name) {
@@ -64,6 +70,9 @@ inline std::string JoinPath(std::string_view folder, std::string_view name) {
 }
 inline PathParts SplitPath(std::string_view path) {
   return SplitPosixPath(path);
+}
+inline std::string AppendPathName(std::string_view folder, std::string_view name) {
+  return JoinPosixPath(folder, name);
 }
 #endif
 

@@ -1,6 +1,6 @@
-// How the dialogs join a folder and a file name into a full path and split a full path again,
-// with this machine's separator "/". Texts are ANSI; "/" is never the second byte of a
-// double-byte character, so the rules work byte-wise.
+// How the dialogs join a folder and a file name into the path they show and split a picked path
+// again: the rules of this machine's paths (platform/Paths.h), "/" on Linux and "\" on Windows,
+// where the system's pickers answer with "\" separators. Texts are ANSI.
 #pragma once
 
 #include <string>
@@ -8,8 +8,8 @@
 
 namespace zyq::ui {
 
-// folder + "/" + fileName; the separator is left out when the folder already ends with one (on
-// Windows also when it ends with a backslash, as "C:\" does).
+// folder + separator + fileName; the separator is left out when the folder already ends with
+// one ("/" on Linux, "C:\" on Windows).
 std::string JoinFolderAndFile(std::string_view folder, std::string_view fileName);
 
 struct SplitPath {
@@ -17,9 +17,9 @@ struct SplitPath {
   std::string fileName;
 };
 
-// Splits at the last "/": the folder is what stands before it ("/" itself for a file at the
-// root), the file name what follows. Without any "/" the folder is empty. On Windows a path whose
-// last separator is a backslash (as the system's pickers answer) splits as SplitWindowsPath does.
+// Splits at the last separator by this machine's rule: on Linux at the last "/" ("/" itself the
+// folder of a file at the root, an empty folder without any "/"); on Windows at the last "\"
+// that is no trail byte of a double-byte character (SplitWindowsPath: "C:\a.pfx" gives "C:\").
 SplitPath SplitFullPath(std::string_view path);
 
 // The temporary folder: $TMPDIR, or when it is unset or empty the system's (/tmp on Linux,

@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "engine/SecurityEngine.h"
 #include "pfx/RegistrationRecord.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "tests/registration/PfxFiles.h"
 #include "tests/support/ReadOnlyRegistry.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/ui/MachinePaths.h"
 #include "tests/ui/ScriptedDialogs.h"
 
 namespace zyq {
@@ -27,6 +31,17 @@ Bstr W(const std::string& utf8) {
 
 std::filesystem::path FsPath(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// The bytes of a file named in UTF-8 (the default folder's name is Chinese).
+std::string ReadNamed(const std::string& utf8) {
+  std::ifstream in(FsPath(utf8), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The copy in the default folder, joined as the engine joins stored paths.
+std::string DefaultCopy(const std::string& fileName) {
+  return platform::JoinPath(test::DefaultCertFolderUtf8(), fileName);
 }
 
 class SigningFlowsTest : public ::testing::Test {
@@ -61,9 +76,9 @@ TEST_F(SigningFlowsTest, FirstSignatureAsksOnceAndRegistersSilently) {
   RegistrationRecord record;
   ASSERT_EQ(ReadRegistrationRecord("A223456789", &record), 0);
   EXPECT_EQ(record.mode, 3);
-  const std::string copy = test::DefaultCertFolderUtf8() + "/A223456789.pfx";
+  const std::string copy = DefaultCopy("A223456789.pfx");
   EXPECT_EQ(record.path, Utf8ToAnsi(copy));
-  EXPECT_EQ(test::ReadFile(copy), test::ReadFile(pfx.path));
+  EXPECT_EQ(ReadNamed(copy), test::ReadFile(pfx.path));
 
   // Later signatures, by this engine or a new one, ask nothing.
   EXPECT_FALSE(Sign("A223456789").empty());
@@ -107,8 +122,8 @@ TEST_F(SigningFlowsTest, ModeTwoAsksOncePerEngineAndAgainAfterAnotherId) {
   auto lines = dialogs.Transcript();
   ASSERT_EQ(lines.size(), 1u);
   // The registered file in the default folder: Browse is locked, the password box starts empty.
-  EXPECT_NE(lines[0].find("\"path_box\": \"" + test::DefaultCertFolderUtf8() +
-                          "/A423456789.pfx\", \"browse_enabled\": false"),
+  EXPECT_NE(lines[0].find("\"path_box\": \"" + test::InJson(DefaultCopy("A423456789.pfx")) +
+                          "\", \"browse_enabled\": false"),
             std::string::npos)
       << lines[0];
   EXPECT_FALSE(Sign("A423456789").empty());
@@ -126,7 +141,7 @@ TEST_F(SigningFlowsTest, ModeTwoAsksOncePerEngineAndAgainAfterAnotherId) {
 TEST_F(SigningFlowsTest, DeletedFileIsChosenAgainAndKeepsTheMode) {
   const test::UserPfx pfx = test::MakeUserPfx({.commonName = "A523456789"});
   ASSERT_EQ(engine.RegisterPfx(W(pfx.folder), W(pfx.fileName), W("pass1234"), 2, 0, 0), 0);
-  std::filesystem::remove(FsPath(test::DefaultCertFolderUtf8() + "/A523456789.pfx"));
+  std::filesystem::remove(FsPath(DefaultCopy("A523456789.pfx")));
   dialogs.Answer({"ok\tbrowse=" + pfx.path + "\tpassword=pass1234"});
   EXPECT_FALSE(Sign("A523456789").empty());
   EXPECT_EQ(engine.GetErrorCode(), 0);
@@ -136,8 +151,7 @@ TEST_F(SigningFlowsTest, DeletedFileIsChosenAgainAndKeepsTheMode) {
   RegistrationRecord record;
   ASSERT_EQ(ReadRegistrationRecord("A523456789", &record), 0);
   EXPECT_EQ(record.mode, 2);
-  EXPECT_EQ(test::ReadFile(test::DefaultCertFolderUtf8() + "/A523456789.pfx"),
-            test::ReadFile(pfx.path));
+  EXPECT_EQ(ReadNamed(DefaultCopy("A523456789.pfx")), test::ReadFile(pfx.path));
 }
 
 TEST_F(SigningFlowsTest, AnsweringWithAnotherUsersFileGives5014) {
@@ -163,6 +177,10 @@ TEST_F(SigningFlowsTest, BadArgumentsAndCancelTouchNothing) {
   EXPECT_EQ(engine.GetErrorCode(), 5005);
   EXPECT_TRUE(dialogs.Transcript().empty());
 
+  // On Windows the registry is the Wine prefix's, where an earlier run left this user's record.
+  platform::DefaultRegistry().DeleteKeyTree(
+      platform::RegistryKey::Root(platform::RegistryHive::kCurrentUser),
+      std::string(kRegistrationRootKey) + "A723456789");
   const test::UserPfx pfx = test::MakeUserPfx({.commonName = "A723456789"});
   dialogs.Answer({"cancel", "ok\tbrowse=" + pfx.path + "\tpassword=pass1234"});
   EXPECT_TRUE(Sign("A723456789").empty());

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Text.h"
+#include "tests/ui/MachinePaths.h"
 #include "ui/CertFileInfoDialog.h"
 #include "ui/CertFolderDialog.h"
 #include "ui/ChangePfxPasswordDialog.h"
@@ -27,26 +28,28 @@ TEST(PasswordBoundsTest, SettlesAsTheTableSays) {
   }
 }
 
-TEST(PathRulesTest, JoinAddsOneSeparator) {
-  EXPECT_EQ(JoinFolderAndFile("/home/u/certs", "a.pfx"), "/home/u/certs/a.pfx");
-  EXPECT_EQ(JoinFolderAndFile("/home/u/certs/", "a.pfx"), "/home/u/certs/a.pfx");
-  EXPECT_EQ(JoinFolderAndFile("/", "a.pfx"), "/a.pfx");
+TEST(PathRulesTest, JoinAddsOneSeparatorOfThisMachine) {
+  using test::MachinePath;
+  EXPECT_EQ(JoinFolderAndFile(MachinePath("/home/u/certs"), "a.pfx"),
+            MachinePath("/home/u/certs/a.pfx"));
+  EXPECT_EQ(JoinFolderAndFile(MachinePath("/home/u/certs/"), "a.pfx"),
+            MachinePath("/home/u/certs/a.pfx"));
+  EXPECT_EQ(JoinFolderAndFile(MachinePath("/"), "a.pfx"), MachinePath("/a.pfx"));
 }
 
-TEST(PathRulesTest, SplitAtTheLastSeparator) {
-  const auto check = [](std::string_view path, std::string_view folder, std::string_view file) {
-    const SplitPath split = SplitFullPath(path);
-    EXPECT_EQ(split.folder, folder) << path;
-    EXPECT_EQ(split.fileName, file) << path;
+TEST(PathRulesTest, SplitAtTheLastSeparatorOfThisMachine) {
+  const auto check = [](std::string_view slashed, std::string_view folder, std::string_view file) {
+    const SplitPath split = SplitFullPath(test::MachinePath(slashed));
+    EXPECT_EQ(split.folder, test::MachinePath(folder)) << slashed;
+    EXPECT_EQ(split.fileName, file) << slashed;
   };
   check("/key.p12", "/", "key.p12");
   check("/d/certs/a.pfx", "/d/certs", "a.pfx");
   check("/d/certs/", "/d/certs", "");
-  check("a.pfx", "", "a.pfx");
-  // 許 is A5 5C in code page 950: its trail byte is a backslash, never a separator here.
-  const std::string ansi = platform::Utf8ToAnsi("/資料/許.pfx");
+  // 許 is A5 5C in code page 950: its trail byte is a backslash, never a separator.
+  const std::string ansi = platform::Utf8ToAnsi(test::MachinePath("/資料/許.pfx"));
   const SplitPath split = SplitFullPath(ansi);
-  EXPECT_EQ(platform::AnsiToUtf8(split.folder), "/資料");
+  EXPECT_EQ(platform::AnsiToUtf8(split.folder), test::MachinePath("/資料"));
   EXPECT_EQ(platform::AnsiToUtf8(split.fileName), "許.pfx");
 }
 
@@ -86,14 +89,14 @@ const platform::DialogControl& ControlById(const platform::FormDialog& form, int
 TEST(CertFileInfoDialogTest, DescribesTheTemplateWithTitleLimitAndLock) {
   CertFileInfoDialog dialog;
   dialog.SetTitle(platform::Utf8ToAnsi("請輸入簽章的憑證檔案資訊"));
-  dialog.SetFolder(platform::Utf8ToAnsi("/home/u/ZYQ證券/"));
+  dialog.SetFolder(platform::Utf8ToAnsi(test::MachinePath("/home/u/ZYQ證券/")));
   dialog.SetFileName("*.pfx");
   dialog.SetLengthBounds(6, 12);
   dialog.SetBrowseLocked(true);
   const platform::FormDialog form = dialog.Describe();
   EXPECT_EQ(form.templateId, 202);
   EXPECT_EQ(form.caption, "請輸入簽章的憑證檔案資訊");
-  EXPECT_EQ(ControlById(form, ids::kPathBox).text, "/home/u/ZYQ證券/*.pfx");
+  EXPECT_EQ(ControlById(form, ids::kPathBox).text, test::MachinePath("/home/u/ZYQ證券/*.pfx"));
   EXPECT_TRUE(ControlById(form, ids::kPathBox).readOnly);
   EXPECT_EQ(ControlById(form, ids::kPasswordBox).limit, 12);
   EXPECT_TRUE(ControlById(form, ids::kPasswordBox).password);
@@ -111,37 +114,38 @@ TEST(CertFileInfoDialogTest, DescribesTheTemplateWithTitleLimitAndLock) {
 }
 
 TEST(CertFileInfoDialogTest, BrowseSplitsFilesAndKeepsFileNameInFolderMode) {
+  using test::MachinePath;
   CertFileInfoDialog fileMode;
-  fileMode.SetFolder("/old");
+  fileMode.SetFolder(MachinePath("/old"));
   fileMode.SetFileName("*.pfx");
   platform::FormDialog form = fileMode.Describe();
-  FieldValues values = Boxes({{ids::kPathBox, "/old/*.pfx"}});
+  FieldValues values = Boxes({{ids::kPathBox, MachinePath("/old/*.pfx")}});
   const platform::PickerRequest picker = form.browsePicker(values);
   EXPECT_EQ(picker.kind, platform::PickerKind::kOpenFile);
   EXPECT_EQ(picker.title, "請選擇憑證檔案");
-  EXPECT_EQ(picker.initial, "/old/*.pfx");
+  EXPECT_EQ(picker.initial, MachinePath("/old/*.pfx"));
   ASSERT_EQ(picker.filters.size(), 2u);
   EXPECT_EQ(picker.filters[0].patterns, (std::vector<std::string>{"*.pfx", "*.p12"}));
-  form.browsed(std::string("/key.p12"), values);
-  EXPECT_EQ(fileMode.folder(), "/");
+  form.browsed(MachinePath("/key.p12"), values);
+  EXPECT_EQ(fileMode.folder(), MachinePath("/"));
   EXPECT_EQ(fileMode.fileName(), "key.p12");
-  EXPECT_EQ(values.Get(ids::kPathBox), "/key.p12");
+  EXPECT_EQ(values.Get(ids::kPathBox), MachinePath("/key.p12"));
   // A picker closed without a choice changes nothing.
   form.browsed(std::nullopt, values);
-  EXPECT_EQ(fileMode.folder(), "/");
-  EXPECT_EQ(values.Get(ids::kPathBox), "/key.p12");
+  EXPECT_EQ(fileMode.folder(), MachinePath("/"));
+  EXPECT_EQ(values.Get(ids::kPathBox), MachinePath("/key.p12"));
 
   CertFileInfoDialog folderMode;
   folderMode.SetFolderMode(true);
-  folderMode.SetFolder("/old");
+  folderMode.SetFolder(MachinePath("/old"));
   folderMode.SetFileName("u1.pfx");
   form = folderMode.Describe();
   EXPECT_EQ(form.browsePicker(values).kind, platform::PickerKind::kFolder);
   EXPECT_EQ(form.browsePicker(values).title, "請選擇憑證檔案儲存路徑 :");
-  form.browsed(std::string("/new/dir"), values);
-  EXPECT_EQ(folderMode.folder(), "/new/dir");
+  form.browsed(MachinePath("/new/dir"), values);
+  EXPECT_EQ(folderMode.folder(), MachinePath("/new/dir"));
   EXPECT_EQ(folderMode.fileName(), "u1.pfx");
-  EXPECT_EQ(values.Get(ids::kPathBox), "/new/dir/u1.pfx");
+  EXPECT_EQ(values.Get(ids::kPathBox), MachinePath("/new/dir/u1.pfx"));
 }
 
 TEST(ChangePfxPasswordDialogTest, MinimumAppliesToAllThreeBoxes) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Text.h"
+#include "tests/ui/MachinePaths.h"
 #include "tests/ui/ScriptedDialogs.h"
 #include "ui/DialogResults.h"
 
@@ -12,22 +13,24 @@ namespace zyq::ui {
 namespace {
 
 using platform::Utf8ToAnsi;
+using test::InJson;
+using test::MachinePath;
 
 TEST(CertFileLaunchersTest, RegisterDefaultsFileNameAndCopiesEverythingBack) {
   test::ScriptedDialogs dialogs;
   dialogs.Answer({"ok\tpassword=secret-one"});
-  std::string folder = Utf8ToAnsi("/home/u/ZYQ證券");
+  std::string folder = Utf8ToAnsi(MachinePath("/home/u/ZYQ證券"));
   std::string file;
   SecretString password;
   EXPECT_EQ(PromptRegisterInfo(folder, file, password, 0, 0), kDialogOk);
-  EXPECT_EQ(folder, Utf8ToAnsi("/home/u/ZYQ證券"));
+  EXPECT_EQ(folder, Utf8ToAnsi(MachinePath("/home/u/ZYQ證券")));
   EXPECT_EQ(file, "*.pfx");
   EXPECT_EQ(password.str(), "secret-one");
   const auto lines = dialogs.Transcript();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], R"({"template": 202, "caption": "請輸入註冊的憑證檔案資訊", )"
-                      R"("path_box": "/home/u/ZYQ證券/*.pfx", "browse_enabled": true, )"
-                      R"("min": 4, "max": 20, "answer": "ok"})");
+  EXPECT_EQ(lines[0], R"({"template": 202, "caption": "請輸入註冊的憑證檔案資訊", "path_box": ")" +
+                          InJson(MachinePath("/home/u/ZYQ證券/*.pfx")) +
+                          R"(", "browse_enabled": true, "min": 4, "max": 20, "answer": "ok"})");
   EXPECT_EQ(dialogs.TranscriptText().find("secret"), std::string::npos);
 }
 
@@ -75,9 +78,10 @@ TEST(CertFileLaunchersTest, CancelLeavesTheCallersValues) {
 
 TEST(CertFileLaunchersTest, SignLocksBrowseOnlyForTheExactDefaultFolder) {
   test::ScriptedDialogs dialogs;
+  const std::string picked = MachinePath("/picked/key.p12");
   dialogs.Answer(
-      {"ok\tbrowse=/picked/key.p12\tpassword=pass1", "ok\tbrowse=/picked/key.p12\tpassword=pass2"});
-  const std::string defaultFolder = Utf8ToAnsi("/home/u/ZYQ證券");
+      {"ok\tbrowse=" + picked + "\tpassword=pass1", "ok\tbrowse=" + picked + "\tpassword=pass2"});
+  const std::string defaultFolder = Utf8ToAnsi(MachinePath("/home/u/ZYQ證券"));
   std::string folder = defaultFolder;
   std::string file = "A123456789.pfx";
   SecretString password;
@@ -87,9 +91,9 @@ TEST(CertFileLaunchersTest, SignLocksBrowseOnlyForTheExactDefaultFolder) {
   EXPECT_EQ(file, "A123456789.pfx");
   EXPECT_EQ(password.str(), "pass1");
 
-  std::string otherCase = Utf8ToAnsi("/home/U/ZYQ證券");
+  std::string otherCase = Utf8ToAnsi(MachinePath("/home/U/ZYQ證券"));
   EXPECT_EQ(PromptSignInfo(otherCase, file, password, 0, 0, defaultFolder), kDialogOk);
-  EXPECT_EQ(otherCase, "/picked");
+  EXPECT_EQ(otherCase, MachinePath("/picked"));
   EXPECT_EQ(file, "key.p12");
   EXPECT_EQ(password.str(), "pass2");
 
@@ -97,38 +101,41 @@ TEST(CertFileLaunchersTest, SignLocksBrowseOnlyForTheExactDefaultFolder) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_NE(lines[0].find(R"("caption": "請輸入簽章的憑證檔案資訊")"), std::string::npos);
   EXPECT_NE(
-      lines[0].find(R"("path_box": "/home/u/ZYQ證券/A123456789.pfx", "browse_enabled": false)"),
+      lines[0].find(R"("path_box": ")" + InJson(MachinePath("/home/u/ZYQ證券/A123456789.pfx")) +
+                    R"(", "browse_enabled": false)"),
       std::string::npos);
   EXPECT_NE(lines[1].find(R"("browse_enabled": true)"), std::string::npos);
 }
 
 TEST(CertFileLaunchersTest, ExportPicksAFolderAndKeepsTheFileName) {
   test::ScriptedDialogs dialogs;
-  dialogs.Answer({"ok\tbrowse=/exports\tpassword=pfxpass"});
-  std::string folder = "/f";
+  dialogs.Answer({"ok\tbrowse=" + MachinePath("/exports") + "\tpassword=pfxpass"});
+  std::string folder = MachinePath("/f");
   std::string file = "u1.pfx";
   SecretString password;
   EXPECT_EQ(PromptExportInfo(folder, file, password, 0, 0), kDialogOk);
-  EXPECT_EQ(folder, "/exports");
+  EXPECT_EQ(folder, MachinePath("/exports"));
   EXPECT_EQ(file, "u1.pfx");
   EXPECT_EQ(password.str(), "pfxpass");
   const auto lines = dialogs.Transcript();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_NE(lines[0].find(R"("caption": "請輸入匯出的憑證檔案資訊", "path_box": "/f/u1.pfx")"),
+  EXPECT_NE(lines[0].find(R"("caption": "請輸入匯出的憑證檔案資訊", "path_box": ")" +
+                          InJson(MachinePath("/f/u1.pfx")) + "\""),
             std::string::npos);
 }
 
 TEST(CertFileLaunchersTest, ChangePasswordCopiesBackOldButNotAMismatchedNew) {
   test::ScriptedDialogs dialogs;
-  dialogs.Answer({"ok\tbrowse=/c/key.p12\told=old-pass\tnew=new-pass1\tconfirm=new-pass2",
+  dialogs.Answer({"ok\tbrowse=" + MachinePath("/c/key.p12") +
+                      "\told=old-pass\tnew=new-pass1\tconfirm=new-pass2",
                   "ok\told=old-pass\tnew=new-pass\tconfirm=new-pass"});
-  std::string folder = "/f";
+  std::string folder = MachinePath("/f");
   std::string file;
   SecretString oldPassword("o");
   SecretString newPassword("unchanged");
   EXPECT_EQ(PromptChangePassword(folder, file, oldPassword, newPassword, 0, 0),
             kNewPasswordsDiffer);
-  EXPECT_EQ(folder, "/c");
+  EXPECT_EQ(folder, MachinePath("/c"));
   EXPECT_EQ(file, "key.p12");
   EXPECT_EQ(oldPassword.str(), "old-pass");
   EXPECT_EQ(newPassword.str(), "unchanged");
@@ -138,9 +145,11 @@ TEST(CertFileLaunchersTest, ChangePasswordCopiesBackOldButNotAMismatchedNew) {
 
   const auto lines = dialogs.Transcript();
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], R"({"template": 203, "caption": "變更憑證檔密碼", "path_box": "/f/*.pfx", )"
-                      R"("browse_enabled": true, "min": 4, "max": 20, "answer": "ok"})");
-  EXPECT_NE(lines[1].find(R"("path_box": "/c/key.p12")"), std::string::npos);
+  EXPECT_EQ(lines[0], R"({"template": 203, "caption": "變更憑證檔密碼", "path_box": ")" +
+                          InJson(MachinePath("/f/*.pfx")) +
+                          R"(", "browse_enabled": true, "min": 4, "max": 20, "answer": "ok"})");
+  EXPECT_NE(lines[1].find(R"("path_box": ")" + InJson(MachinePath("/c/key.p12")) + "\""),
+            std::string::npos);
   const std::string text = dialogs.TranscriptText();
   EXPECT_EQ(text.find("pass"), std::string::npos);
 }

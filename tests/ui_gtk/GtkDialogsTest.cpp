@@ -144,6 +144,32 @@ TEST_F(GtkDialogsTest, BrowseOpensThePfxChooserAndSplitsTheChoice) {
   EXPECT_EQ(password.str(), "p");
 }
 
+TEST_F(GtkDialogsTest, ExportBrowsesForAFolderAndKeepsTheFileName) {
+  const std::string old = test::TestRoot() + "/old";
+  Act({[&old](WindowDriver& w) {
+         EXPECT_EQ(w.Caption(), "請輸入匯出的憑證檔案資訊");
+         EXPECT_EQ(w.BoxText(204), old + "/u1.pfx");
+         w.TypeInto(205, "pass");
+         Screenshot(w, "202-export-folder");
+         w.Click(203);
+         EXPECT_EQ(w.BoxText(204), test::TestRoot() + "/u1.pfx");
+         w.Click(1);
+       },
+       [](WindowDriver& w) {
+         EXPECT_EQ(w.Kind(), "folder");
+         EXPECT_EQ(w.Caption(), "請選擇憑證檔案儲存路徑 :");
+         w.Choose(test::TestRoot());
+       }});
+  std::string folder = old;
+  std::string file = "u1.pfx";
+  SecretString password;
+  EXPECT_EQ(PromptExportInfo(folder, file, password, 0, 0), kDialogOk);
+  EXPECT_EQ(windows_, 2);
+  EXPECT_EQ(folder, test::TestRoot());
+  EXPECT_EQ(file, "u1.pfx");
+  EXPECT_EQ(password.str(), "pass");
+}
+
 TEST_F(GtkDialogsTest, SignDialogLocksBrowseForTheDefaultFolder) {
   Act({[](WindowDriver& w) {
     EXPECT_EQ(w.Caption(), "請輸入簽章的憑證檔案資訊");

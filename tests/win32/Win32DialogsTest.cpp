@@ -195,7 +195,7 @@ TEST_F(Win32DialogsTest, CertFileInfoInFileModeTypesLimitsAndBrowses) {
   {
     Driver driver([](Driver& d) {
       HWND dialog = d.WaitFor("請輸入註冊的憑證檔案資訊");
-      EXPECT_EQ(Driver::BoxText(dialog, ids::kPathBox), "C:\\windows/*.pfx");
+      EXPECT_EQ(Driver::BoxText(dialog, ids::kPathBox), "C:\\windows\\*.pfx");
       EXPECT_TRUE(Driver::Enabled(dialog, ids::kBrowseButton));
       EXPECT_FALSE(Driver::Enabled(dialog, IDOK));
       Driver::Type(dialog, ids::kPasswordBox, "密碼c");
@@ -212,7 +212,7 @@ TEST_F(Win32DialogsTest, CertFileInfoInFileModeTypesLimitsAndBrowses) {
       EXPECT_EQ(Text(FileNameBox(picker)), "*.pfx");
       Driver::Shoot("open-file-picker");
       d.Answer(picker, IDCANCEL);
-      EXPECT_EQ(Driver::BoxText(dialog, ids::kPathBox), "C:\\windows/*.pfx");
+      EXPECT_EQ(Driver::BoxText(dialog, ids::kPathBox), "C:\\windows\\*.pfx");
 
       Driver::Click(dialog, ids::kBrowseButton);
       picker = d.WaitFor("請選擇憑證檔案");
@@ -239,7 +239,7 @@ TEST_F(Win32DialogsTest, CertFileInfoInFolderModeAndLockedBrowse) {
   {
     Driver driver([](Driver& d) {
       HWND dialog = d.WaitFor("請輸入匯出的憑證檔案資訊");
-      EXPECT_EQ(Driver::BoxText(dialog, ids::kPathBox), "C:\\windows/u1.pfx");
+      EXPECT_EQ(Driver::BoxText(dialog, ids::kPathBox), "C:\\windows\\u1.pfx");
       Driver::Shoot("202-folder");
       Driver::Click(dialog, ids::kBrowseButton);
       HWND picker = d.WaitForNew(dialog);
@@ -420,6 +420,40 @@ TEST_F(Win32DialogsTest, BarePickersAnswerCancelAndTheInitialFolder) {
     folder = PromptLocalFolder("C:\\windows", "");
   }
   EXPECT_EQ(folder, "C:\\windows");
+}
+
+struct TextPart {
+  std::string part;
+  bool found = false;
+};
+
+BOOL CALLBACK FindTextPart(HWND child, LPARAM data) {
+  auto* search = reinterpret_cast<TextPart*>(data);
+  search->found = Text(child).find(search->part) != std::string::npos;
+  return !search->found;
+}
+
+// The host's confirmation before a user-protected key is used: a message box naming the
+// container, Cancel the default; OK allows and Cancel refuses.
+TEST_F(Win32DialogsTest, KeyAccessMessageBoxAnswersBothWays) {
+  const std::string container = "ZYQ-金鑰-容器";
+  for (const int button : {IDOK, IDCANCEL}) {
+    bool allowed = button != IDOK;
+    {
+      Driver driver([&container, button](Driver& d) {
+        HWND box = d.WaitFor("確認使用私密金鑰");
+        TextPart search{container};
+        EnumChildWindows(box, &FindTextPart, reinterpret_cast<LPARAM>(&search));
+        EXPECT_TRUE(search.found) << "the message names the container";
+        EXPECT_TRUE(GetWindowLongW(GetDlgItem(box, IDCANCEL), GWL_STYLE) & BS_DEFPUSHBUTTON)
+            << "Cancel is the default";
+        EXPECT_FALSE(GetWindowLongW(GetDlgItem(box, IDOK), GWL_STYLE) & BS_DEFPUSHBUTTON);
+        d.Answer(box, button);
+      });
+      allowed = platform::CurrentDialogHost().ConfirmKeyAccess(container);
+    }
+    EXPECT_EQ(allowed, button == IDOK) << button;
+  }
 }
 
 // Without a display the system cannot create a dialog: each launcher says so at once.
