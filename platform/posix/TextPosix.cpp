@@ -155,8 +155,9 @@ std::string WideToAnsi(std::u16string_view wide) {
 std::u16string AnsiToWide(std::string_view ansi) {
   const auto& t = posix::AnsiTable();
   if (t.codePage == 65001) return Utf8ToWide(ansi);
-  std::u16string out;
-  out.reserve(ansi.size());
+  // Written in place (never more units than bytes), then cut to the units written.
+  std::u16string out(ansi.size(), u'\0');
+  size_t n = 0;
   for (size_t i = 0; i < ansi.size(); ++i) {
     const unsigned char b = static_cast<unsigned char>(ansi[i]);
     if (t.leadByte[b]) {
@@ -164,16 +165,17 @@ std::u16string AnsiToWide(std::string_view ansi) {
         const unsigned char trail = static_cast<unsigned char>(ansi[i + 1]);
         const char16_t unit = t.doubleToWide[((b - 0x80) << 8) | trail];
         if (unit != 0) {
-          out.push_back(unit);
+          out[n++] = unit;
           ++i;
           continue;
         }
       }
-      out.push_back(u'?');
+      out[n++] = u'?';
       continue;
     }
-    out.push_back(b == 0 ? u'\0' : (t.toWide[b] != 0 ? t.toWide[b] : u'?'));
+    out[n++] = b == 0 ? u'\0' : (t.toWide[b] != 0 ? t.toWide[b] : u'?');
   }
+  out.resize(n);
   return out;
 }
 
