@@ -7,23 +7,21 @@
 
 namespace zyq::enroll {
 
-const std::vector<std::string>& CspSettings::providerList() const {
-  std::call_once(providerListBuilt_, [this] {
-    for (const platform::ProviderInfo& provider : platform::ListProviders()) {
-      if (provider.type != platform::kProvRsaFull) continue;
-      if (std::find(providerList_.begin(), providerList_.end(), provider.name) ==
-          providerList_.end()) {
-        providerList_.push_back(provider.name);
-      }
+CspSettings::CspSettings() {
+  // One snapshot of the installed providers, in their enumeration order. The built-in providers
+  // are listed even when the user's state cannot be read, so that failure only shortens the list.
+  for (const platform::ProviderInfo& provider : platform::ListProviders()) {
+    if (provider.type != platform::kProvRsaFull) continue;
+    if (std::find(providerList_.begin(), providerList_.end(), provider.name) ==
+        providerList_.end()) {
+      providerList_.push_back(provider.name);
     }
-  });
-  return providerList_;
+  }
 }
 
 std::string CspSettings::ProviderAt(int32_t index) const {
   const size_t at = index < 0 ? 0 : static_cast<size_t>(index);
-  const std::vector<std::string>& list = providerList();
-  return at < list.size() ? list[at] : std::string();
+  return at < providerList_.size() ? providerList_[at] : std::string();
 }
 
 int32_t CspSettings::SetKeyBits(int32_t bits) {
@@ -45,8 +43,7 @@ int32_t CspSettings::SetProviderName(std::string_view name) {
   }
   // Byte-for-byte comparison: a name that differs from a listed one only in letter case is
   // refused, although the provider lookup itself would accept it.
-  const std::vector<std::string>& list = providerList();
-  if (std::find(list.begin(), list.end(), name) != list.end()) {
+  if (std::find(providerList_.begin(), providerList_.end(), name) != providerList_.end()) {
     providerName_ = std::string(name);
     result_ = result::kSuccess;
   }

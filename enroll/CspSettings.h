@@ -9,7 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,11 +28,9 @@ inline constexpr int32_t kGenUserProtected = 2;  // CRYPT_USER_PROTECTED
 
 class CspSettings {
  public:
-  // The provider list is built from the providers installed when it is first needed (listing
-  // them opens the key store, which a process that never enrolls should not pay for while the
-  // library loads): the names of type PROV_RSA_FULL in enumeration order, each once. A failing
-  // enumeration simply ends the list. The list is built once.
-  CspSettings() = default;
+  // Builds the provider list from the providers installed now: the names of type PROV_RSA_FULL
+  // in enumeration order, each once. A failing enumeration simply ends the list.
+  CspSettings();
 
   // The outcome of the last operation on the record.
   int32_t result() const { return result_; }
@@ -49,7 +46,7 @@ class CspSettings {
   int32_t providerType() const { return providerType_; }
   int32_t keySpec() const { return keySpec_; }
   int32_t genKeyFlags() const { return genKeyFlags_; }
-  const std::vector<std::string>& providerList() const;
+  const std::vector<std::string>& providerList() const { return providerList_; }
 
   // The provider name at index (a negative index counts as 0); "" past the end of the list.
   std::string ProviderAt(int32_t index) const;
@@ -75,8 +72,7 @@ class CspSettings {
   int32_t providerType_ = 1;
   int32_t keySpec_ = kKeySpecExchange;
   int32_t genKeyFlags_ = kGenExportable;
-  mutable std::once_flag providerListBuilt_;
-  mutable std::vector<std::string> providerList_;
+  std::vector<std::string> providerList_;
 };
 
 }  // namespace zyq::enroll
