@@ -1,7 +1,7 @@
 // Loading the library: every iteration starts bench_probe, a fresh process that dlopens
-// libZYQSecuritiesATL.so and makes its first call (the engine is constructed during the load),
-// or dlopens libcrypto and initialises it. The time is the probe's own, from before dlopen to
-// after the first call, so starting the process is not counted on either side.
+// libZYQSecuritiesATL.so and makes its first call, GetDllVersion (the engine is constructed
+// during the load), or dlopens libcrypto and initialises it. The time is the probe's own, from
+// before dlopen to after the first call, so starting the process is not counted on either side.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>

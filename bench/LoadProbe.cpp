@@ -1,8 +1,9 @@
 // A small process for the measurements that need a fresh process: it links neither the engine
 // nor OpenSSL, so that loading either library really loads it.
 //
-//   bench_probe load-ours <library>     dlopen the library and make the first call (the
-//                                       process-wide engine is constructed while it loads)
+//   bench_probe load-ours <library>     dlopen the library and make the first call,
+//                                       GetDllVersion (the process-wide engine is constructed
+//                                       while it loads)
 //   bench_probe load-openssl            dlopen libcrypto and initialise it (configuration,
 //                                       ciphers and digests)
 //   bench_probe hashfile-rss <library> <file> <flags>
@@ -45,9 +46,15 @@ int LoadOurs(const char* library) {
   const int64_t start = NowNs();
   void* handle = Open(library);
   if (handle == nullptr) return 1;
-  auto getErrorCode = reinterpret_cast<int32_t (*)()>(dlsym(handle, "GetErrorCode"));
-  if (getErrorCode == nullptr || getErrorCode() != 0) return 1;
-  std::printf("%lld\n", static_cast<long long>(NowNs() - start));
+  // The first call a program makes: the version text, freed as the caller frees it.
+  auto getDllVersion = reinterpret_cast<char16_t* (*)()>(dlsym(handle, "GetDllVersion"));
+  auto freeString = reinterpret_cast<void (*)(char16_t*)>(dlsym(handle, "SysFreeString"));
+  if (getDllVersion == nullptr || freeString == nullptr) return 1;
+  char16_t* version = getDllVersion();
+  const int64_t end = NowNs();
+  if (version == nullptr || version[0] == u'\0') return 1;
+  freeString(version);
+  std::printf("%lld\n", static_cast<long long>(end - start));
   return 0;
 }
 

@@ -23,26 +23,27 @@ import json
 import statistics
 import sys
 
-# (family, size) -> (label, target ratio or None). Throughput pairs.
+# (family, size) -> (label, target ratio or None). Throughput pairs: every digest, DES and Base64
+# row at least level with OpenSSL.
 CODEC_ROWS = [
-    ("md5", 64, "MD5, 64 B", 0.8),
-    ("md5", 4096, "MD5, 4 KiB", None),
-    ("md5", 1 << 20, "MD5, 1 MiB", 0.9),
-    ("sha1", 64, "SHA-1, 64 B", 0.8),
-    ("sha1", 4096, "SHA-1, 4 KiB", None),
-    ("sha1", 1 << 20, "SHA-1, 1 MiB", 0.9),
-    ("sha256", 64, "SHA-256, 64 B", 0.8),
-    ("sha256", 4096, "SHA-256, 4 KiB", None),
-    ("sha256", 1 << 20, "SHA-256, 1 MiB", 0.9),
-    ("sha512", 64, "SHA-512, 64 B", 0.8),
-    ("sha512", 4096, "SHA-512, 4 KiB", None),
-    ("sha512", 1 << 20, "SHA-512, 1 MiB", 0.9),
-    ("des-encrypt", 1 << 20, "DES CBC encrypt, 1 MiB", None),
-    ("des-decrypt", 1 << 20, "DES CBC decrypt, 1 MiB", None),
-    ("3des-encrypt", 64, "3DES CBC encrypt, 64 B", 0.8),
-    ("3des-encrypt", 1 << 20, "3DES CBC encrypt, 1 MiB", 0.8),
-    ("3des-decrypt", 64, "3DES CBC decrypt, 64 B", 0.8),
-    ("3des-decrypt", 1 << 20, "3DES CBC decrypt, 1 MiB", 0.8),
+    ("md5", 64, "MD5, 64 B", 1.0),
+    ("md5", 4096, "MD5, 4 KiB", 1.0),
+    ("md5", 1 << 20, "MD5, 1 MiB", 1.0),
+    ("sha1", 64, "SHA-1, 64 B", 1.0),
+    ("sha1", 4096, "SHA-1, 4 KiB", 1.0),
+    ("sha1", 1 << 20, "SHA-1, 1 MiB", 1.0),
+    ("sha256", 64, "SHA-256, 64 B", 1.0),
+    ("sha256", 4096, "SHA-256, 4 KiB", 1.0),
+    ("sha256", 1 << 20, "SHA-256, 1 MiB", 1.0),
+    ("sha512", 64, "SHA-512, 64 B", 1.0),
+    ("sha512", 4096, "SHA-512, 4 KiB", 1.0),
+    ("sha512", 1 << 20, "SHA-512, 1 MiB", 1.0),
+    ("des-encrypt", 1 << 20, "DES CBC encrypt, 1 MiB", 1.0),
+    ("des-decrypt", 1 << 20, "DES CBC decrypt, 1 MiB", 1.0),
+    ("3des-encrypt", 64, "3DES CBC encrypt, 64 B", 1.0),
+    ("3des-encrypt", 1 << 20, "3DES CBC encrypt, 1 MiB", 1.0),
+    ("3des-decrypt", 64, "3DES CBC decrypt, 64 B", 1.0),
+    ("3des-decrypt", 1 << 20, "3DES CBC decrypt, 1 MiB", 1.0),
     ("base64-encode", 64, "Base64 encode, 64 B", 1.0),
     ("base64-encode", 1 << 20, "Base64 encode, 1 MiB", 1.0),
     ("base64-decode", 64, "Base64 decode, 64 B", 1.0),
@@ -62,7 +63,8 @@ OPERATION_ROWS = [
     ("sign-pkcs7", "SignPkcs7, register mode 3, per signature", None),
     ("sign-pkcs1", "SignPkcs1, register mode 3, per signature", None),
     ("pkcs10-2048", "CreatePKCS10, 2048-bit key", None),
-    ("load", "load the library + first call", None),
+    # At most 1.5 times OpenSSL's load.
+    ("load", "load the library + first call (GetDllVersion)", 1 / 1.5),
 ]
 
 # Per-operation rows against a floor: OpenSSL doing only the unavoidable part of the work.
@@ -230,9 +232,10 @@ saw the same load on a shared machine. Every figure below is the median of the r
   operation, the least any signature costs.
 - CreatePKCS10: a 2048-bit key in a new container and the request, against `EVP_RSA_gen` and
   `X509_REQ_sign`; both are dominated by the prime search, so their spread is wide.
-- Loading: a fresh process each time; from before `dlopen` to after the first call, our library
-  (which constructs the engine while loading, and brings in libcrypto, SQLite and the dialog
-  toolkit) against `dlopen` of libcrypto and `OPENSSL_init_crypto`.
+- Loading: a fresh process each time; from before `dlopen` to after the first call
+  (`GetDllVersion`), our library (which constructs the engine while loading and brings in
+  libcrypto and SQLite; the key store is opened and the dialog toolkit loaded only when an
+  operation needs them) against `dlopen` of libcrypto and `OPENSSL_init_crypto`.
 
 What the figures show and what limits them (the profiles behind them): `bench/README.md`.
 

@@ -14,26 +14,35 @@
 namespace zyq::sign {
 namespace {
 
-// Whether every key that the store's certificates link to is still the one the import left:
-// the container is there, holds the certificate's public key, and has the import's flags
-// (exportable, not user-protected). Anything else, such as a container deleted or a key
-// imported again with other flags, calls for a new import.
-bool KeysAsImported(const platform::CertStore& store) {
+// The keys that the store's certificates link to, each with its certificate's public key.
+std::vector<LinkedKey> LinkedKeysOf(const platform::CertStore& store, bool* listed) {
+  std::vector<LinkedKey> keys;
   std::vector<platform::CertContext> certificates;
-  if (store.Enumerate(&certificates) != platform::kErrorSuccess) return false;
+  *listed = store.Enumerate(&certificates) == platform::kErrorSuccess;
   for (const platform::CertContext& certificate : certificates) {
-    const auto& link = certificate.keyLink();
-    if (!link) continue;
+    if (const auto& link = certificate.keyLink()) {
+      keys.push_back({*link, certificate.cert().subjectPublicKeyInfo});
+    }
+  }
+  return keys;
+}
+
+// Whether every linked key is still the one the import left: the container is there, holds the
+// certificate's public key, and has the import's flags (exportable, not user-protected).
+// Anything else, such as a container deleted or a key imported again with other flags, calls
+// for a new import.
+bool KeysAsImported(const std::vector<LinkedKey>& keys) {
+  for (const LinkedKey& key : keys) {
     bool matches = false;
-    if (platform::PublicKeyMatches(*link, certificate.cert().subjectPublicKeyInfo, &matches) !=
+    if (platform::PublicKeyMatches(key.link, key.publicKeyInfo, &matches) !=
             platform::kErrorSuccess ||
         !matches) {
       return false;
     }
     std::unique_ptr<platform::KeyContext> context;
     platform::KeyPairInfo info;
-    if (platform::AcquireKeyContext(*link, &context) != platform::kErrorSuccess ||
-        context->GetKeyInfo(link->keySpec, &info) != platform::kErrorSuccess ||
+    if (platform::AcquireKeyContext(key.link, &context) != platform::kErrorSuccess ||
+        context->GetKeyInfo(key.link.keySpec, &info) != platform::kErrorSuccess ||
         info.flags != platform::kCryptExportable) {
       return false;
     }
@@ -49,7 +58,7 @@ int32_t OpenSigningFile(const std::string& path, const SecretString& password,
   const bool read = platform::CurrentFileSystem().ReadFile(path, &bytes) == platform::kErrorSuccess;
   const std::shared_ptr<LoadedSigningFile> last = *loaded;
   if (read && last && last->path == path && last->bytes == bytes &&
-      last->password.str() == password.str() && KeysAsImported(last->store)) {
+      last->password.str() == password.str() && KeysAsImported(last->linkedKeys)) {
     store->Share(last->store);
     return 0;
   }
@@ -57,9 +66,13 @@ int32_t OpenSigningFile(const std::string& path, const SecretString& password,
   if (int32_t code = store->LoadPfx(path, password.str(), 0)) return code;
   // Kept only when the file did not change while it was being opened.
   std::string after;
-  if (read && platform::CurrentFileSystem().ReadFile(path, &after) == platform::kErrorSuccess &&
+  bool listed = false;
+  std::vector<LinkedKey> linkedKeys = LinkedKeysOf(store->handle(), &listed);
+  if (listed && read &&
+      platform::CurrentFileSystem().ReadFile(path, &after) == platform::kErrorSuccess &&
       after == bytes) {
     auto kept = std::make_shared<LoadedSigningFile>();
+    kept->linkedKeys = std::move(linkedKeys);
     kept->path = path;
     kept->bytes = std::move(bytes);
     kept->password = password;

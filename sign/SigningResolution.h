@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cert/CertStore.h"
 #include "engine/EngineShared.h"
@@ -17,6 +18,12 @@
 #include "platform/Secret.h"
 
 namespace zyq::sign {
+
+// A key link of a certificate in a loaded signing file, with the certificate's public key.
+struct LinkedKey {
+  platform::KeyProvInfo link;
+  std::vector<uint8_t> publicKeyInfo;  // the certificate's SubjectPublicKeyInfo
+};
 
 // A signing file as a signature opened it: the file's bytes, the password, and the store that
 // LoadPfx made of them (the certificates, linked to the keys the import placed in containers).
@@ -28,6 +35,9 @@ struct LoadedSigningFile {
   std::string bytes;
   SecretString password;
   platform::CertStore store;
+  // The keys the store's certificates link to, listed when the store was made (the store does
+  // not change afterwards), which every later signature checks in their containers.
+  std::vector<LinkedKey> linkedKeys;
 };
 
 // The signing cache of an engine: the user whose file, password and register mode the next

@@ -78,8 +78,32 @@ CodePageTable::CodePageTable(unsigned cp) : codePage(cp) {
 }
 
 const CodePageTable& AnsiTable() {
-  static const CodePageTable table(ReadAnsiCodePage());
+  static const CodePageTable table(AnsiBasics().codePage);
   return table;
+}
+
+const AnsiCodePageBasics& AnsiBasics() {
+  static const AnsiCodePageBasics basics = [] {
+    AnsiCodePageBasics made;
+    made.codePage = ReadAnsiCodePage();
+    if (made.codePage == 65001) {
+      made.asciiSame = true;
+      return made;
+    }
+    // The same code page (and the same fallback) as the full table.
+    const std::string name = "CP" + std::to_string(made.codePage);
+    iconv_t cd = iconv_open("UTF-16LE", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("UTF-16LE", "CP950");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return made;
+    made.asciiSame = true;
+    for (unsigned b = 1; b < 0x80 && made.asciiSame; ++b) {
+      const unsigned char byte = static_cast<unsigned char>(b);
+      made.asciiSame = ConvertOne(cd, &byte, 1) == static_cast<char16_t>(b);
+    }
+    iconv_close(cd);
+    return made;
+  }();
+  return basics;
 }
 
 }  // namespace zyq::platform::posix

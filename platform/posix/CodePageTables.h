@@ -17,7 +17,17 @@ struct CodePageTable {
   std::vector<uint16_t> fromWide;      // UTF-16 unit -> byte or (lead << 8 | trail); 0 = none
 };
 
-// The table of the process's ANSI code page.
+// The table of the process's ANSI code page. Building it converts every byte pair of the code
+// page, so text that needs only the single bytes asks AnsiBytes first.
 const CodePageTable& AnsiTable();
+
+// The ANSI code page and whether its bytes 0x01 to 0x7F are the ASCII characters, each a
+// character of its own: such bytes (and such UTF-16 units) then convert to one another
+// unchanged, without the full table. Cheap to build (the single bytes only).
+struct AnsiCodePageBasics {
+  unsigned codePage = 0;
+  bool asciiSame = false;
+};
+const AnsiCodePageBasics& AnsiBasics();
 
 }  // namespace zyq::platform::posix

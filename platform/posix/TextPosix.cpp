@@ -44,15 +44,25 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
   }
 }
 
+// Whether every unit is below 0x80 (NUL included: it converts to itself either way).
+template <typename Char>
+bool IsAscii(std::basic_string_view<Char> text) {
+  for (const Char c : text) {
+    if (static_cast<uint32_t>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 unsigned AnsiCodePage() {
-  return posix::AnsiTable().codePage;
+  return posix::AnsiBasics().codePage;
 }
 
 bool IsAnsiLeadByte(unsigned char byte) {
-  const auto& t = posix::AnsiTable();
-  return t.codePage != 65001 && t.leadByte[byte];
+  // Lead bytes are 0x81 and above in every double-byte code page.
+  if (byte < 0x80 || posix::AnsiBasics().codePage == 65001) return false;
+  return posix::AnsiTable().leadByte[byte];
 }
 
 std::string WideToUtf8(std::u16string_view wide) {
@@ -123,6 +133,7 @@ std::u16string Utf8ToWide(std::string_view utf8) {
 }
 
 std::string WideToAnsi(std::u16string_view wide) {
+  if (posix::AnsiBasics().asciiSame && IsAscii(wide)) return std::string(wide.begin(), wide.end());
   const auto& t = posix::AnsiTable();
   if (t.codePage == 65001) return WideToUtf8(wide);
   std::string out;
@@ -153,10 +164,13 @@ std::string WideToAnsi(std::u16string_view wide) {
 }
 
 std::u16string AnsiToWide(std::string_view ansi) {
+  if (posix::AnsiBasics().asciiSame && IsAscii(ansi))
+    return std::u16string(ansi.begin(), ansi.end());
   const auto& t = posix::AnsiTable();
   if (t.codePage == 65001) return Utf8ToWide(ansi);
-  std::u16string out;
-  out.reserve(ansi.size());
+  // Written in place (never more units than bytes), then cut to the units written.
+  std::u16string out(ansi.size(), u'\0');
+  size_t n = 0;
   for (size_t i = 0; i < ansi.size(); ++i) {
     const unsigned char b = static_cast<unsigned char>(ansi[i]);
     if (t.leadByte[b]) {
@@ -164,16 +178,17 @@ std::u16string AnsiToWide(std::string_view ansi) {
         const unsigned char trail = static_cast<unsigned char>(ansi[i + 1]);
         const char16_t unit = t.doubleToWide[((b - 0x80) << 8) | trail];
         if (unit != 0) {
-          out.push_back(unit);
+          out[n++] = unit;
           ++i;
           continue;
         }
       }
-      out.push_back(u'?');
+      out[n++] = u'?';
       continue;
     }
-    out.push_back(b == 0 ? u'\0' : (t.toWide[b] != 0 ? t.toWide[b] : u'?'));
+    out[n++] = b == 0 ? u'\0' : (t.toWide[b] != 0 ? t.toWide[b] : u'?');
   }
+  out.resize(n);
   return out;
 }
 

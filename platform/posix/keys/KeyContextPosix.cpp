@@ -4,11 +4,11 @@
 #include <array>
 #include <span>
 
+#include "platform/common/keys/PublicKeyInfo.h"
 #include "platform/posix/keys/KeyCache.h"
 #include "platform/posix/keys/KeyContextPosix.h"
 #include "platform/posix/keys/KeyRules.h"
 #include "platform/posix/keys/KeyStore.h"
-#include "platform/common/keys/PublicKeyInfo.h"
 #include "platform/posix/keys/RsaKey.h"
 
 namespace zyq::platform {
@@ -108,6 +108,13 @@ class PosixKeyContext final : public KeyContext {
     StoredKeyPair pair;
     if (SysError err = Load(keySpec, false, &pair); err != kErrorSuccess) return err;
     *spki = common::RsaPublicKeyInfo(pair.publicKey);
+    return kErrorSuccess;
+  }
+
+  SysError ExportPublicKey(uint32_t keySpec, std::vector<uint8_t>* publicKey) {
+    StoredKeyPair pair;
+    if (SysError err = Load(keySpec, false, &pair); err != kErrorSuccess) return err;
+    *publicKey = std::move(pair.publicKey);
     return kErrorSuccess;
   }
 
@@ -294,6 +301,10 @@ namespace posix {
 SysError AcquireLinkedKeyLazily(const KeyProvInfo& link, std::unique_ptr<KeyContext>* context) {
   return Acquire(link.containerName, link.providerName, link.providerType,
                  link.flags & (kCryptSilent | kCryptMachineKeyset), false, context);
+}
+
+SysError StoredPublicKey(KeyContext& context, uint32_t keySpec, std::vector<uint8_t>* publicKey) {
+  return static_cast<PosixKeyContext&>(context).ExportPublicKey(keySpec, publicKey);
 }
 
 }  // namespace posix

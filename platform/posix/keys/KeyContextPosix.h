@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "platform/CryptoKeys.h"
 
@@ -12,5 +13,9 @@ namespace zyq::platform::posix {
 // key at once. Every failure is the one AcquireKeyContext and that use would give together
 // (a missing container: NTE_BAD_KEYSET from the use).
 SysError AcquireLinkedKeyLazily(const KeyProvInfo& link, std::unique_ptr<KeyContext>* context);
+
+// The stored public key of keySpec in a context this port made (RSAPublicKey DER, the bits of
+// the SubjectPublicKeyInfo that ExportPublicKeyInfo gives), with that call's failures.
+SysError StoredPublicKey(KeyContext& context, uint32_t keySpec, std::vector<uint8_t>* publicKey);
 
 }  // namespace zyq::platform::posix

@@ -101,13 +101,12 @@ SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki
   if (SysError err = posix::AcquireLinkedKeyLazily(link, &context); err != kErrorSuccess) {
     return err;
   }
+  // The stored public key is the RSAPublicKey that a SubjectPublicKeyInfo's bits hold.
   std::vector<uint8_t> own;
-  if (SysError err = context->ExportPublicKeyInfo(link.keySpec, &own); err != kErrorSuccess) {
+  if (SysError err = posix::StoredPublicKey(*context, link.keySpec, &own); err != kErrorSuccess) {
     return err;
   }
-  std::vector<uint8_t> ownBits;
-  if (SysError err = common::PublicKeyBits(own, &ownBits); err != kErrorSuccess) return err;
-  *matches = ownBits == wanted;
+  *matches = own == wanted;
   return kErrorSuccess;
 }
 

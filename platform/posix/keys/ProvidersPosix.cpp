@@ -1,11 +1,14 @@
 // The provider list: four built-in providers and those the user installed, sorted by name as
 // the registry sorts key names.
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 
 #include "platform/Providers.h"
+#include "platform/posix/StateDatabase.h"
 #include "platform/posix/keys/KeyCache.h"
 #include "platform/posix/keys/KeyRules.h"
 #include "platform/posix/keys/KeyStore.h"
@@ -38,11 +41,22 @@ bool NameLess(const ProviderInfo& a, const ProviderInfo& b) {
   return c != 0 ? c < 0 : a.name < b.name;
 }
 
+// Whether the user's state has a database: without one no provider was ever installed, and the
+// list is the built-in one without creating the state (the process-wide engine lists the
+// providers while the library loads).
+bool StateDatabaseExists() {
+  struct stat info {};
+  return ::stat((posix::StateFolderPath() + "/state.db").c_str(), &info) == 0 || errno != ENOENT;
+}
+
 SysError LoadProviders(std::vector<ProviderInfo>* providers) {
   std::vector<ProviderInfo> all(BuiltIn().begin(), BuiltIn().end());
   std::vector<ProviderInfo> installed;
-  const SysError err = posix::KeyDatabaseRead(
-      [&](posix::StateDatabase& db) { return posix::LoadInstalledProviders(db, &installed); });
+  SysError err = kErrorSuccess;
+  if (StateDatabaseExists()) {
+    err = posix::KeyDatabaseRead(
+        [&](posix::StateDatabase& db) { return posix::LoadInstalledProviders(db, &installed); });
+  }
   all.insert(all.end(), installed.begin(), installed.end());
   std::stable_sort(all.begin(), all.end(), NameLess);
   *providers = std::move(all);

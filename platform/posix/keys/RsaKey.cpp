@@ -6,6 +6,7 @@
 #include <openssl/x509.h>
 
 #include <climits>
+#include <mutex>
 
 #include "platform/posix/OpenSslPtr.h"
 
@@ -25,6 +26,16 @@ OpenSslPtr<EVP_PKEY> LoadPrivateKey(std::span<const uint8_t> der) {
   OpenSslPtr<EVP_PKEY> key(d2i_AutoPrivateKey(nullptr, &p, static_cast<long>(der.size())));
   if (key && p != der.data() + der.size()) key.reset();
   return key;
+}
+
+// A context that signs with key, PKCS#1 v1.5 padding; null when OpenSSL refuses.
+OpenSslPtr<EVP_PKEY_CTX> PrepareSigning(EVP_PKEY* key) {
+  OpenSslPtr<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
+  if (!ctx || EVP_PKEY_sign_init(ctx.get()) != 1 ||
+      EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1) {
+    return nullptr;
+  }
+  return ctx;
 }
 
 OpenSslPtr<BIGNUM> GetBn(const EVP_PKEY* key, const char* name) {
@@ -139,6 +150,10 @@ SysError RsaPrivateKeyBlob(std::span<const uint8_t> pkcs8, uint32_t keyAlgorithm
 struct RsaSigningKey::Loaded {
   OpenSslPtr<EVP_PKEY> key;
   int size = 0;  // modulus length in bytes
+  // A signing context made once, with PKCS#1 padding set: setting one up looks up the provider's
+  // implementation anew. One thread at a time signs with it; another meanwhile makes its own.
+  std::mutex preparedMutex;
+  OpenSslPtr<EVP_PKEY_CTX> prepared;
 };
 
 RsaSigningKey::RsaSigningKey(Token, std::unique_ptr<Loaded> loaded) : loaded_(std::move(loaded)) {}
@@ -152,6 +167,8 @@ SysError RsaSigningKey::Decode(std::span<const uint8_t> pkcs8,
   if (!loaded->key) return Fail(kNteBadKey);
   loaded->size = EVP_PKEY_get_size(loaded->key.get());
   if (loaded->size <= 0) return Fail(kNteBadKey);
+  loaded->prepared = PrepareSigning(loaded->key.get());
+  if (!loaded->prepared) return Fail(kNteBadKey);
   *key = std::make_shared<const RsaSigningKey>(Token(), std::move(loaded));
   return kErrorSuccess;
 }
@@ -160,14 +177,17 @@ SysError RsaSigningKey::SignPkcs1(std::span<const uint8_t> block,
                                   std::vector<uint8_t>* signature) const {
   const size_t size = static_cast<size_t>(loaded_->size);
   if (size <= 11 || block.size() > size - 11) return Fail(kNteBadLen);
-  OpenSslPtr<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, loaded_->key.get(), nullptr));
-  if (!ctx || EVP_PKEY_sign_init(ctx.get()) != 1 ||
-      EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1) {
-    return Fail(kNteFail);
+  std::unique_lock prepared(loaded_->preparedMutex, std::try_to_lock);
+  OpenSslPtr<EVP_PKEY_CTX> own;
+  EVP_PKEY_CTX* ctx = prepared.owns_lock() ? loaded_->prepared.get() : nullptr;
+  if (ctx == nullptr) {
+    own = PrepareSigning(loaded_->key.get());
+    if (!own) return Fail(kNteFail);
+    ctx = own.get();
   }
   size_t length = size;
   std::vector<uint8_t> out(length);
-  if (EVP_PKEY_sign(ctx.get(), out.data(), &length, block.data(), block.size()) != 1) {
+  if (EVP_PKEY_sign(ctx, out.data(), &length, block.data(), block.size()) != 1) {
     return Fail(kNteFail);
   }
   // The signature integer is always written at the full modulus length.
