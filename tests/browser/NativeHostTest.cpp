@@ -41,22 +41,22 @@ std::string Frame(const std::string& body) {
 
 std::string Request(const std::string& origin, const std::string& op, const std::string& args,
                     const std::string& id = "1") {
-  return "{\"id\":" + id + ",\"origin\":\"" + origin + "\",\"op\":\"" + op + "\",\"args\":" +
-         args + "}";
+  return "{\"id\":" + id + ",\"origin\":\"" + origin + "\",\"op\":\"" + op + "\",\"args\":" + args +
+         "}";
 }
 
-struct Run {
+struct HostRun {
   int status = 0;
   std::vector<cli::Json> answers;
   std::string rest;  // bytes after the last whole frame
 };
 
-Run Host(const std::string& input,
-         const cli::OriginPolicy& policy = cli::OriginPolicy::FromTexts(
-             std::string(kAllowed) + "\n" + kQuotes + " harmless\n", "")) {
+HostRun Host(const std::string& input,
+             const cli::OriginPolicy& policy = cli::OriginPolicy::FromTexts(
+                 std::string(kAllowed) + "\n" + kQuotes + " harmless\n", "")) {
   std::istringstream in(input);
   std::ostringstream out;
-  Run run;
+  HostRun run;
   run.status = cli::RunNativeHost(in, out, policy);
   std::istringstream frames(out.str());
   std::string body;
@@ -87,7 +87,7 @@ std::string Text(const cli::Json& answer) {
 TEST(NativeHostTest, FrameBoundaries) {
   const std::string version = Frame(Request(kAllowed, "GetVersion", "[]"));
   // An empty frame and a one-byte frame are answered as malformed; the connection goes on.
-  Run run = Host(Frame("") + Frame("x") + version);
+  HostRun run = Host(Frame("") + Frame("x") + version);
   EXPECT_EQ(run.status, 0);
   ASSERT_EQ(run.answers.size(), 3u);
   EXPECT_EQ(Code(run.answers[0]), kBadRequest);
@@ -97,8 +97,8 @@ TEST(NativeHostTest, FrameBoundaries) {
   EXPECT_FALSE(Text(run.answers[2]).empty());
 
   // A length cut short, and a body cut short: no answer, the connection ends.
-  for (const std::string& cut : {version + Header(40).substr(0, 3),
-                                 version + Header(100) + std::string(10, ' ')}) {
+  for (const std::string& cut :
+       {version + Header(40).substr(0, 3), version + Header(100) + std::string(10, ' ')}) {
     run = Host(cut);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.answers.size(), 1u);
@@ -116,7 +116,7 @@ TEST(NativeHostTest, ExactlyTheIncomingLimitIsServed) {
   std::string body = Request(kAllowed, "Hash", "[\"abc\", 18]");
   body.insert(body.size() - 1, cli::kMaxIncomingFrame - body.size(), ' ');
   ASSERT_EQ(body.size(), cli::kMaxIncomingFrame);
-  Run run = Host(Frame(body));
+  HostRun run = Host(Frame(body));
   EXPECT_EQ(run.status, 0);
   ASSERT_EQ(run.answers.size(), 1u);
   EXPECT_EQ(Code(run.answers[0]), 0);
@@ -133,7 +133,7 @@ TEST(NativeHostTest, AnswersNeverPassOneMebibyte) {
 
   // The id comes back in the answer: an id of 2 MiB cannot, so the answer says why, without it.
   const std::string id = "\"" + std::string(2 << 20, 'i') + "\"";
-  Run run = Host(Frame(Request(kAllowed, "Hash", "[\"abc\", 18]", id)));
+  HostRun run = Host(Frame(Request(kAllowed, "Hash", "[\"abc\", 18]", id)));
   ASSERT_EQ(run.answers.size(), 1u);
   EXPECT_EQ(Code(run.answers[0]), kTooLarge);
   EXPECT_EQ(run.answers[0].Member("id")->kind, cli::Json::Kind::kNull);
@@ -157,7 +157,7 @@ TEST(NativeHostTest, MalformedMessagesAreAnsweredAndTheConnectionGoesOn) {
   std::string input;
   for (const std::string& body : bad) input += Frame(body);
   input += Frame(Request(kAllowed, "Hash", "[\"abc\", 18]", "\"last\""));
-  Run run = Host(input);
+  HostRun run = Host(input);
   EXPECT_EQ(run.status, 0);
   ASSERT_EQ(run.answers.size(), bad.size() + 1);
   for (size_t i = 0; i < bad.size(); ++i) {
@@ -171,12 +171,12 @@ TEST(NativeHostTest, MalformedMessagesAreAnsweredAndTheConnectionGoesOn) {
 TEST(NativeHostTest, OriginsAndClasses) {
   // On the list: harmless and user-consent operations run, host-only ones never; an unknown
   // operation is named as such; the connection keeps its first origin.
-  Run run = Host(Frame(Request(kAllowed, "SetKeyBits", "[1024]")) +
-                 Frame(Request(kAllowed, "RegReadHKCU", "[\"Software\"]")) +
-                 Frame(Request(kAllowed, "SelectLocalFolder", "[null, null]")) +
-                 Frame(Request(kAllowed, "FormatDisk", "[]")) +
-                 Frame(Request(kStranger, "Hash", "[\"abc\", 18]")) +
-                 Frame(Request(kAllowed, "GetErrorCode", "[]")));
+  HostRun run = Host(Frame(Request(kAllowed, "SetKeyBits", "[1024]")) +
+                     Frame(Request(kAllowed, "RegReadHKCU", "[\"Software\"]")) +
+                     Frame(Request(kAllowed, "SelectLocalFolder", "[null, null]")) +
+                     Frame(Request(kAllowed, "FormatDisk", "[]")) +
+                     Frame(Request(kStranger, "Hash", "[\"abc\", 18]")) +
+                     Frame(Request(kAllowed, "GetErrorCode", "[]")));
   ASSERT_EQ(run.answers.size(), 6u);
   EXPECT_EQ(Code(run.answers[0]), 0);
   EXPECT_EQ(Code(run.answers[1]), kHostOnly);
@@ -234,7 +234,7 @@ TEST(NativeHostTest, DialogsNameThePage) {
   setenv("ZYQSEC_UI", ("script:" + script).c_str(), 1);
   setenv("ZYQSEC_UI_LOG", transcript.c_str(), 1);
   // HashFile without a name asks for the file.
-  Run run = Host(Frame(Request(kAllowed, "HashFile", "[\"\", 18]")));
+  HostRun run = Host(Frame(Request(kAllowed, "HashFile", "[\"\", 18]")));
   unsetenv("ZYQSEC_UI_LOG");
   setenv("ZYQSEC_UI", "none", 1);
   ASSERT_EQ(run.answers.size(), 1u);
@@ -242,6 +242,7 @@ TEST(NativeHostTest, DialogsNameThePage) {
   std::string why;
   const auto line = cli::ParseJson(ReadFile(transcript), &why);
   ASSERT_TRUE(line) << why;
+  ASSERT_NE(line->Member("origin"), nullptr);
   EXPECT_EQ(line->Member("origin")->text, kAllowed);
   EXPECT_EQ(line->Member("caption")->text, "請選擇檔案");
 }
