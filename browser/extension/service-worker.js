@@ -28,17 +28,25 @@ api.runtime.onConnect.addListener((page) => {
     return;
   }
   let host = null;
+  const pending = new Set();
   function openHost() {
     host = api.runtime.connectNative(HOST);
-    host.onMessage.addListener((answer) => page.postMessage(answer));
+    host.onMessage.addListener((answer) => {
+      pending.delete(answer.id);
+      page.postMessage(answer);
+    });
     host.onDisconnect.addListener(() => {
       const error = api.runtime.lastError;
       host = null;
-      if (error) console.warn("zyqsec host: " + error.message);
+      // Requests the host did not answer get an answer all the same.
+      const why = "the native host ended" + (error ? ": " + error.message : "");
+      for (const id of pending) page.postMessage({ id, result: null, code: 9008, capi: 0, message: why });
+      pending.clear();
     });
   }
   page.onMessage.addListener((message) => {
     if (host === null) openHost();
+    pending.add(message.id);
     host.postMessage({ id: message.id, origin, op: message.op, args: message.args });
   });
   page.onDisconnect.addListener(() => {
