@@ -160,8 +160,8 @@ class Reader {
         Fail("expected ':'");
         return false;
       }
-      out.members.emplace_back(std::move(name), Json{});
-      if (!Value(out.members.back().second, depth)) return false;
+      out.members.push_back(JsonMember{std::move(name), Json{}});
+      if (!Value(out.members.back().value, depth)) return false;
       SkipSpace();
       if (Consume('}')) return true;
       if (!Consume(',')) {
@@ -356,9 +356,9 @@ void Write(const Json& value, std::string& out) {
       out += '{';
       for (size_t i = 0; i < value.members.size(); ++i) {
         if (i) out += ',';
-        out += JsonQuote(value.members[i].first);
+        out += JsonQuote(value.members[i].name);
         out += ':';
-        Write(value.members[i].second, out);
+        Write(value.members[i].value, out);
       }
       out += '}';
       return;
@@ -368,8 +368,8 @@ void Write(const Json& value, std::string& out) {
 }  // namespace
 
 const Json* Json::Member(std::string_view name) const {
-  for (const auto& [key, value] : members) {
-    if (key == name) return &value;
+  for (const JsonMember& member : members) {
+    if (member.name == name) return &member.value;
   }
   return nullptr;
 }

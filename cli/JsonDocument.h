@@ -7,12 +7,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace zyq::cli {
 
 inline constexpr int kMaxJsonDepth = 64;
+
+struct JsonMember;
 
 struct Json {
   enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
@@ -25,10 +26,15 @@ struct Json {
   std::optional<int64_t> integer;
   std::string text;  // strings: UTF-8
   std::vector<Json> items;
-  std::vector<std::pair<std::string, Json>> members;
+  std::vector<JsonMember> members;
 
   // The member called name of an object, or null.
   const Json* Member(std::string_view name) const;
+};
+
+struct JsonMember {
+  std::string name;
+  Json value;
 };
 
 // Parses a whole document. On failure returns nullopt and sets *why.

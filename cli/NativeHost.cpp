@@ -184,7 +184,10 @@ class Connection {
   static void WipeStrings(Json& value) {
     Wipe(value.text);
     for (Json& item : value.items) WipeStrings(item);
-    for (auto& member : value.members) WipeStrings(member.second);
+    for (JsonMember& member : value.members) {
+      Wipe(member.name);
+      WipeStrings(member.value);
+    }
   }
 
   const OriginPolicy& policy_;
