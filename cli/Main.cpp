@@ -4,6 +4,7 @@
 //   zyqsec --batch                                      JSON lines on standard input/output
 //   zyqsec --list                                       the operations and their arguments
 //   zyqsec demo                                         a whole key lifecycle in a fresh state
+//   zyqsec native-host                                  a browser extension's native host
 //
 // Text arguments are UTF-8; the word @null passes a null text. Integers are decimal or 0x hex.
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include "cli/BatchMode.h"
 #include "cli/CliOperations.h"
 #include "cli/Demo.h"
+#include "cli/NativeHost.h"
 #include "platform/Text.h"
 
 namespace {
@@ -22,7 +24,7 @@ using namespace zyq::cli;
 
 void PrintUsage(std::ostream& out) {
   out << "usage: zyqsec OPERATION [ARG...] [OPERATION [ARG...]]...\n"
-         "       zyqsec --batch | --list | demo\n"
+         "       zyqsec --batch | --list | demo | native-host\n"
          "Text arguments are UTF-8 (@null for a null text); integers are decimal or 0x hex.\n";
 }
 
@@ -109,6 +111,9 @@ int main(int argc, char** argv) {
     return words.empty() ? 2 : 0;
   }
   if (words[0] == "--batch") return RunBatch(std::cin, std::cout);
+  if (words[0] == "native-host") {
+    return RunNativeHostCommand(std::vector<std::string>(words.begin() + 1, words.end()));
+  }
   if (words[0] == "demo") return RunDemo(std::vector<std::string>(words.begin() + 1, words.end()));
   if (words[0] == "--list") {
     PrintList(std::cout);

@@ -98,6 +98,8 @@ documentation.")
 
 set(CPACK_DEBIAN_COMMAND_PACKAGE_NAME zyqsec)
 set(CPACK_DEBIAN_COMMAND_PACKAGE_SECTION utils)
+# The Chromium and Chrome host manifests live in /etc (browser/CMakeLists.txt).
+set(CPACK_DEBIAN_COMMAND_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/debian/command/conffiles)
 set(CPACK_DEBIAN_COMMAND_DESCRIPTION
 "command-line front end of the ZYQSecuritiesATL component
 zyqsec runs any operation of the certificate and signing component from a

@@ -11,7 +11,7 @@ shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(base64_decode certificate name_match pkcs12 path_rules pkcs7_certs registry_values
-    der_reader dialog_script dispatch_invoke registration_record batch_lines)
+    der_reader dialog_script dispatch_invoke registration_record batch_lines native_frames)
 fi
 jobs=${FUZZ_JOBS:-2}
 dir=build-fuzz

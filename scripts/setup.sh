@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   python3
   dpkg-dev file lintian man-db
+  chromium firefox-esr
 )
 
 missing=()

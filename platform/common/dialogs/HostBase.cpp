@@ -1,5 +1,7 @@
 #include "platform/common/dialogs/HostBase.h"
 
+#include <cstdlib>
+
 #include "platform/Secret.h"
 #include "platform/common/dialogs/Transcript.h"
 
@@ -20,6 +22,28 @@ const char* AnswerName(DialogAnswer answer) {
       break;
   }
   return "not-created";
+}
+
+// The web page the process acts for (set by the browsers' native host), empty when none.
+std::string PageOrigin() {
+  const char* origin = std::getenv("ZYQSEC_PAGE_ORIGIN");
+  return origin != nullptr ? std::string(origin) : std::string();
+}
+
+constexpr std::string_view kPageOriginLabel = "來源網頁 : ";
+
+// A dialog shown for a web page names the page: one more line below the template's controls,
+// whose own texts stay as they are.
+template <typename Dialog>
+Dialog WithPageOrigin(const Dialog& dialog, const std::string& origin) {
+  Dialog named = dialog;
+  DialogControl label;
+  label.kind = ControlKind::kLabel;
+  label.text = std::string(kPageOriginLabel) + origin;
+  label.rect = {7, dialog.height, dialog.width - 14, 10};
+  named.controls.push_back(label);
+  named.height += 14;
+  return named;
 }
 
 }  // namespace
@@ -102,20 +126,26 @@ bool HostBase::ConfirmKeyAccess(const std::string& containerName) {
   KeyAccessPrompt prompt;
   prompt.caption = "確認使用私密金鑰";
   prompt.message = "應用程式要求使用受保護的私密金鑰:\n" + containerName + "\n是否允許?";
+  const std::string origin = PageOrigin();
+  if (!origin.empty()) prompt.message += "\n" + std::string(kPageOriginLabel) + origin;
   const bool allowed = ShowKeyAccess(prompt);
   JsonLine line;
   line.Add("picker", std::string_view("key-access"));
   line.Add("caption", prompt.caption);
+  if (!origin.empty()) line.Add("origin", origin);
   line.Add("answer", std::string_view(allowed ? "ok" : "cancel"));
   AppendTranscript(line);
   return allowed;
 }
 
-FormOutcome HostBase::RunForm(const FormDialog& dialog) {
+FormOutcome HostBase::RunForm(const FormDialog& model) {
+  const std::string origin = PageOrigin();
+  const FormDialog dialog = origin.empty() ? model : WithPageOrigin(model, origin);
   FormSession session(dialog);
   JsonLine line;
   line.Add("template", dialog.templateId);
   line.Add("caption", dialog.caption);
+  if (!origin.empty()) line.Add("origin", origin);
   for (const DialogControl& control : dialog.controls) {
     if (!control.transcriptName.empty() && !control.password) {
       line.Add(control.transcriptName, session.values().Get(control.id));
@@ -145,13 +175,16 @@ FormOutcome HostBase::RunForm(const FormDialog& dialog) {
   return outcome;
 }
 
-ListOutcome HostBase::RunList(const ListDialog& dialog) {
+ListOutcome HostBase::RunList(const ListDialog& model) {
+  const std::string origin = PageOrigin();
+  const ListDialog dialog = origin.empty() ? model : WithPageOrigin(model, origin);
   int selected = 0;
   DialogAnswer answer = ShowList(dialog, selected);
   if (selected < 0 || selected >= static_cast<int>(dialog.rows.size())) selected = 0;
   JsonLine line;
   line.Add("template", dialog.templateId);
   line.Add("caption", dialog.caption);
+  if (!origin.empty()) line.Add("origin", origin);
   line.Add("rows", dialog.rows);
   line.Add("selected", selected);
   line.Add("answer", std::string_view(AnswerName(answer)));
@@ -159,7 +192,11 @@ ListOutcome HostBase::RunList(const ListDialog& dialog) {
   return {answer, selected};
 }
 
-PickerOutcome HostBase::RunPicker(const PickerRequest& request) {
+PickerOutcome HostBase::RunPicker(const PickerRequest& model) {
+  // A bare picker has no room for another line: its title names the page after its own text.
+  const std::string origin = PageOrigin();
+  PickerRequest request = model;
+  if (!origin.empty()) request.title += " (" + std::string(kPageOriginLabel) + origin + ")";
   PickerOutcome outcome = ShowPicker(request);
   if (outcome.answer != DialogAnswer::kOk) outcome.path.clear();
   if (outcome.answer == DialogAnswer::kOk && outcome.path.empty()) {
@@ -167,7 +204,8 @@ PickerOutcome HostBase::RunPicker(const PickerRequest& request) {
   }
   JsonLine line;
   line.Add("picker", std::string_view(PickerName(request.kind)));
-  line.Add("caption", request.title);
+  line.Add("caption", model.title);
+  if (!origin.empty()) line.Add("origin", origin);
   line.Add("initial", request.initial);
   line.Add("answer", std::string_view(AnswerName(outcome.answer)));
   AppendTranscript(line);
