@@ -8,7 +8,9 @@
 // (the headers below need windows.h first)
 #include <wincrypt.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "tests/enroll/TestAuthority.h"
 #include "tests/support/IndependentReference.h"
