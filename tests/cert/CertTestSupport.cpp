@@ -4,9 +4,9 @@
 
 namespace zyq::test {
 
-EVP_PKEY* SharedKey() {
-  static OpenSslPtr<EVP_PKEY> key = NewRsaKey();
-  return key.get();
+const TestKey& SharedKey() {
+  static const TestKey key = NewRsaKey();
+  return key;
 }
 
 Bytes Make(const CertSpec& spec) {

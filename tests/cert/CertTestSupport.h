@@ -1,5 +1,5 @@
-// Certificates for the certificate-layer tests, made with OpenSSL (independent of the port's
-// decoder) with controlled names, serial numbers, dates and key usages, and small helpers.
+// Certificates for the certificate-layer tests, made independently of the port's decoder with
+// controlled names, serial numbers, dates and key usages, and small helpers.
 #pragma once
 
 #include <cstdlib>
@@ -24,7 +24,7 @@ inline constexpr int kUtf8 = 0x0c;
 inline constexpr int kIa5 = 0x16;
 
 // One RSA key for every certificate of the process (making keys is the slow part).
-EVP_PKEY* SharedKey();
+const TestKey& SharedKey();
 
 // A self-signed certificate of the spec, DER.
 Bytes Make(const CertSpec& spec);

@@ -24,12 +24,12 @@ class LoadPfxTest : public ::testing::Test {
     caKey_ = test::NewRsaKey();
     test::CertSpec ca;
     ca.Subject({{test::kOidCn, test::kPrintable, "PFX Root"}}).Ca().KeyUsage("keyCertSign");
-    caDer_ = new Bytes(test::MakeCertificate(ca, caKey_.get(), caKey_.get()));
+    caDer_ = new Bytes(test::MakeCertificate(ca, caKey_, caKey_));
     test::CertSpec user = test::WithCn("Wang");
     user.Issuer({{test::kOidCn, test::kPrintable, "PFX Root"}})
         .Serial({0x10, 0x01})
         .KeyUsage("digitalSignature,nonRepudiation");
-    userDer_ = new Bytes(test::MakeCertificate(user, test::SharedKey(), caKey_.get()));
+    userDer_ = new Bytes(test::MakeCertificate(user, test::SharedKey(), caKey_));
   }
   static void TearDownTestSuite() {
     caKey_.reset();
@@ -63,7 +63,7 @@ class LoadPfxTest : public ::testing::Test {
   // A file written with the OpenSSL library; pass null for the absent password.
   std::string LibraryExport(const std::string& name, const char* pass) {
     const std::string path = dir_ + "/" + name;
-    const Bytes pfx = test::MakePfx({{*userDer_, test::SharedKey()}}, pass, false);
+    const Bytes pfx = test::MakePfx({{*userDer_, &test::SharedKey()}}, pass, false);
     EXPECT_TRUE(test::WriteFile(path, test::ToString(pfx)));
     return path;
   }
@@ -76,13 +76,13 @@ class LoadPfxTest : public ::testing::Test {
     return names;
   }
 
-  static test::OpenSslPtr<EVP_PKEY> caKey_;
+  static test::TestKey caKey_;
   static Bytes* caDer_;
   static Bytes* userDer_;
   std::string dir_;
 };
 
-test::OpenSslPtr<EVP_PKEY> LoadPfxTest::caKey_;
+test::TestKey LoadPfxTest::caKey_;
 Bytes* LoadPfxTest::caDer_ = nullptr;
 Bytes* LoadPfxTest::userDer_ = nullptr;
 

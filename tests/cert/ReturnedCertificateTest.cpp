@@ -1,10 +1,10 @@
 // The returned certificate and the engine's accessors of it.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include "engine/ReturnedCertificate.h"
 #include "engine/SecurityEngine.h"
 #include "tests/cert/CertTestSupport.h"
+#include "tests/support/IndependentReference.h"
 
 namespace zyq {
 
@@ -13,10 +13,7 @@ namespace {
 using test::Bytes;
 
 std::u16string Base64(const Bytes& bytes) {
-  std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-  const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(),
-                                static_cast<int>(bytes.size()));
-  text.resize(static_cast<size_t>(n));
+  const std::string text = test::Base64Reference(bytes);
   return std::u16string(text.begin(), text.end());
 }
 

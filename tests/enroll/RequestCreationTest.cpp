@@ -1,9 +1,8 @@
-// CreatePKCS10: the key container and key it makes, the request it returns (checked by OpenSSL,
-// an independent reader), and each failure with its code and system error.
+// CreatePKCS10: the key container and key it makes, the request it returns (checked by an
+// independent reader), and each failure with its code and system error.
 #include "enroll/RequestCreation.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <memory>
 #include <set>
@@ -96,7 +95,7 @@ TEST_F(RequestCreationTest, RequestVerifiesAndCarriesOneBmpCommonName) {
 
   const Der der = test::FromBase64(text);
   std::string dump;
-  EXPECT_TRUE(test::OpenSslVerifiesRequest(der, folder(), &dump)) << dump;
+  EXPECT_TRUE(test::RequestSignatureVerifies(der, folder(), &dump)) << dump;
   const test::RequestFacts facts = test::ReadRequest(der);
   ASSERT_TRUE(facts.parsed);
   EXPECT_EQ(facts.version, 0);
@@ -154,7 +153,7 @@ TEST_F(RequestCreationTest, KeyIsMadeWithTheSettings) {
   engine->SetGenKeyFlags(3);
   const Der der = Request(*engine, u"Flags");
   ASSERT_EQ(engine->GetErrorCode(), 0);
-  EXPECT_TRUE(test::OpenSslVerifiesRequest(der, folder(), nullptr));
+  EXPECT_TRUE(test::RequestSignatureVerifies(der, folder(), nullptr));
   // Signing the request used the user-protected key, which asked the user.
   EXPECT_GE(allow.asked, 1);
   KeyPairInfo info;
@@ -183,7 +182,7 @@ TEST_F(RequestCreationTest, OtherProvidersGetTheKeyLengthAlone) {
   engine->SetGenKeyFlags(3);
   const Der der = Request(*engine, u"Plain");
   ASSERT_EQ(engine->GetErrorCode(), 0);
-  EXPECT_TRUE(test::OpenSslVerifiesRequest(der, folder(), nullptr));
+  EXPECT_TRUE(test::RequestSignatureVerifies(der, folder(), nullptr));
   KeyPairInfo info;
   ASSERT_TRUE(OnlyKey("Acme Soft RSA", 1, &info));
   EXPECT_EQ(info.bits, 2048u);

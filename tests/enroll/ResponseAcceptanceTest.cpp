@@ -1,10 +1,9 @@
-// AcceptPKCS7: answers of a test certification authority (bare certificates and PKCS#7 bundles
-// made by the openssl command, armoured or not) installed into the user's stores with the key
+// AcceptPKCS7: answers of a test certification authority (bare certificates and PKCS#7 bundles,
+// armoured or not) installed into the user's stores with the key
 // link, and each failure with its code and system error.
 #include "enroll/ResponseAcceptance.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <memory>
 #include <string>

@@ -167,7 +167,7 @@ std::string Pkcs7Bundle(const std::vector<Der>& certificates, const std::string&
   return ReadFile(out);
 }
 
-bool OpenSslVerifiesRequest(const Der& request, const std::string& folder, std::string* text) {
+bool RequestSignatureVerifies(const Der& request, const std::string& folder, std::string* text) {
   const std::string path = folder + "/request.der";
   if (!WriteFile(path, std::string(request.begin(), request.end()))) return false;
   std::string output;

@@ -1,7 +1,8 @@
-// A certification authority for the enrollment tests, made with the OpenSSL library (an
-// implementation independent of the code under test): a self-signed root, an intermediate that
-// may sign certificates, and end-entity certificates issued for PKCS#10 requests. The `openssl`
-// command bundles certificates into PKCS#7 answers and verifies requests.
+// A certification authority for the enrollment tests, made with an implementation independent
+// of the code under test: a self-signed root, an intermediate that may sign certificates, and
+// end-entity certificates issued for PKCS#10 requests, PKCS#7 answers and a reader of requests.
+// On Linux the OpenSSL library and the `openssl` command (TestAuthority.cpp), on Windows
+// CryptoAPI (tests/win32/support/EnrollAuthorityWin32.cpp).
 #pragma once
 
 #include <cstdint>
@@ -39,7 +40,7 @@ class TestAuthority {
   Der intermediate_;
 };
 
-// A fresh RSA public key of an OpenSSL key (no container holds its private half).
+// A fresh RSA public key whose private half no container holds.
 Der ForeignPublicKeyInfo(int bits = 512);
 
 // Decodes one line of Base64 (empty on failure).
@@ -49,22 +50,23 @@ Der FromBase64(const std::string& text);
 std::string ToBase64(const Der& der);
 std::string Armoured(const Der& der, const std::string& label);
 
-// A degenerate PKCS#7 SignedData holding the certificates in this order, made by
-// `openssl crl2pkcs7 -nocrl`. pem: the armoured PEM text, else the DER bytes. Empty on failure.
+// A degenerate PKCS#7 SignedData holding the certificates in this order (`openssl crl2pkcs7
+// -nocrl` on Linux). pem: the armoured PEM text ("-----BEGIN PKCS7-----"),
+// else the DER bytes. Empty on failure.
 std::string Pkcs7Bundle(const std::vector<Der>& certificates, const std::string& folder, bool pem);
 
-// `openssl req -verify` on a DER request: true when its signature verifies with its own key;
-// *text receives the command's text dump of the request.
-bool OpenSslVerifiesRequest(const Der& request, const std::string& folder, std::string* text);
+// True when a DER request's signature verifies with its own key (`openssl req -verify`,
+// CryptVerifyCertificateSignatureEx); *text receives what the checker says about the request.
+bool RequestSignatureVerifies(const Der& request, const std::string& folder, std::string* text);
 
-// What OpenSSL reads from a DER request.
+// What the independent reader reads from a DER request.
 struct RequestFacts {
   bool parsed = false;
   int version = -1;
   int nameEntries = 0;       // attributes in the subject
   int nameRdns = 0;          // RDNs in the subject
   std::string cnOid;         // dotted OID of the first attribute
-  int cnType = 0;            // its ASN.1 string type (V_ASN1_BMPSTRING 30)
+  int cnType = 0;            // its ASN.1 universal tag (BMPString 30)
   Der cnValue;               // its content octets
   int attributes = -1;       // request attributes
   std::string signatureOid;  // dotted signature algorithm OID

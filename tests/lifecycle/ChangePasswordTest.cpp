@@ -51,7 +51,7 @@ class ChangePasswordTest : public ::testing::Test {
     folder = NewWorkFolder();
     ASSERT_TRUE(WriteFile(
         folder + "/u.pfx",
-        ToString(MakePfx({{wang.cert, wang.key.get()}, {ca.cert, nullptr}}, "old-pass", false))));
+        ToString(MakePfx({{wang.cert, &wang.key}, {ca.cert, nullptr}}, "old-pass", false))));
     original = FileBytes(folder + "/u.pfx");
   }
   void TearDown() override { platform::SetFileSystemForTesting(nullptr); }
@@ -73,7 +73,7 @@ TEST_F(ChangePasswordTest, NewPasswordProtectsTheUserCertificateAndItsKeyOnly) {
   // The authority's certificate had no key: it is not carried into the new file.
   EXPECT_EQ(read.certs, std::vector<Bytes>{wang.cert});
   ASSERT_NE(read.key, nullptr);
-  EXPECT_EQ(KeyModulus(read.key.get()), KeyModulus(wang.key.get()));
+  EXPECT_EQ(KeyModulus(read.key.get()), KeyModulus(OpenSslKey(wang.key)));
 }
 
 TEST_F(ChangePasswordTest, WrongOldPasswordLeavesTheFileByteForByte) {

@@ -42,7 +42,7 @@ TEST_F(ExportTest, WrittenFileHoldsTheChosenCertificateAndItsKey) {
   ASSERT_EQ(read.certs.size(), 1u);
   EXPECT_EQ(read.certs[0], wang.cert);
   ASSERT_NE(read.key, nullptr);
-  EXPECT_EQ(KeyModulus(read.key.get()), KeyModulus(wang.key.get()));
+  EXPECT_EQ(KeyModulus(read.key.get()), KeyModulus(OpenSslKey(wang.key)));
   EXPECT_FALSE(ReadPfxWithOpenSsl(folder + "/A123456789.pfx", "wrong").opened);
   // Without 0x1000 the certificate stays in "MY".
   EXPECT_EQ(PersonalStore().size(), 2u);

@@ -40,7 +40,7 @@ class ImportTest : public ::testing::Test {
 
 TEST_F(ImportTest, OnlyKeyedCertificatesEnterThePersonalStore) {
   const Holder wang = Issue(ca, "Wang", "critical,digitalSignature,keyEncipherment", 31);
-  const std::string folder = WritePfx({{wang.cert, wang.key.get()}, {ca.cert, nullptr}}, "a.pfx");
+  const std::string folder = WritePfx({{wang.cert, &wang.key}, {ca.cert, nullptr}}, "a.pfx");
 
   EXPECT_EQ(engine.ImportPfxToIE(Text(folder), Text("a.pfx"), Text("pass1234"), 0, 0x80), 0);
   EXPECT_EQ(PersonalStore(), std::vector<Bytes>{wang.cert});
@@ -62,7 +62,7 @@ TEST_F(ImportTest, OnlyKeyedCertificatesEnterThePersonalStore) {
 
 TEST_F(ImportTest, ImportingTwiceLeavesOneCopy) {
   const Holder wang = Issue(ca, "Wang", "critical,digitalSignature", 31);
-  const std::string folder = WritePfx({{wang.cert, wang.key.get()}}, "a.pfx");
+  const std::string folder = WritePfx({{wang.cert, &wang.key}}, "a.pfx");
   EXPECT_EQ(engine.ImportPfxToIE(Text(folder), Text("a.pfx"), Text("pass1234"), 0, 0), 0);
   EXPECT_EQ(engine.ImportPfxToIE(Text(folder), Text("a.pfx"), Text("pass1234"), 0, 0), 0);
   EXPECT_EQ(PersonalStore().size(), 1u);
@@ -72,7 +72,7 @@ TEST_F(ImportTest, KeyUsageMissOnTheSecondCertificateStillReported) {
   const Holder signer = Issue(ca, "Signer", "critical,digitalSignature", 31);
   const Holder crypter = Issue(ca, "Crypter", "critical,keyEncipherment", 32);
   const std::string folder =
-      WritePfx({{signer.cert, signer.key.get()}, {crypter.cert, crypter.key.get()}}, "two.pfx");
+      WritePfx({{signer.cert, &signer.key}, {crypter.cert, &crypter.key}}, "two.pfx");
 
   EXPECT_EQ(engine.ImportPfxToIE(Text(folder), Text("two.pfx"), Text("pass1234"), 0, 0x80),
             result::kKeyUsageMismatch);
@@ -86,7 +86,7 @@ TEST_F(ImportTest, KeyUsageMissOnTheSecondCertificateStillReported) {
 
 TEST_F(ImportTest, AFailedImportKeepsTheContainerItReused) {
   const Holder wang = Issue(ca, "Wang", "critical,digitalSignature", 31);
-  const std::string folder = WritePfx({{wang.cert, wang.key.get()}}, "a.pfx");
+  const std::string folder = WritePfx({{wang.cert, &wang.key}}, "a.pfx");
   ASSERT_EQ(engine.ImportPfxToIE(Text(folder), Text("a.pfx"), Text("pass1234"), 0, 0), 0);
   // The same file again, asking for an encryption key: the load reuses the container of the
   // first import, which the failure must leave to the certificate in "MY".
@@ -98,7 +98,7 @@ TEST_F(ImportTest, AFailedImportKeepsTheContainerItReused) {
 
 TEST_F(ImportTest, FilesThatCannotBeImported) {
   const Holder wang = Issue(ca, "Wang", "critical,digitalSignature", 31);
-  const std::string folder = WritePfx({{wang.cert, wang.key.get()}}, "a.pfx");
+  const std::string folder = WritePfx({{wang.cert, &wang.key}}, "a.pfx");
   const std::string authorityOnly = WritePfx({{ca.cert, nullptr}}, "ca.pfx");
 
   EXPECT_EQ(engine.ImportPfxToIE(Text(folder), Text("a.pfx"), Text("wrong-pw"), 0, 0),
@@ -113,7 +113,7 @@ TEST_F(ImportTest, FilesThatCannotBeImported) {
 
 TEST_F(ImportTest, MissingPasswordIsAskedForFirst) {
   const Holder wang = Issue(ca, "Wang", "critical,digitalSignature", 31);
-  const std::string folder = WritePfx({{wang.cert, wang.key.get()}}, "a.pfx");
+  const std::string folder = WritePfx({{wang.cert, &wang.key}}, "a.pfx");
   ScriptedDialogs dialogs;
   dialogs.Answer({"ok\tpassword=pass1234"});
   EXPECT_EQ(engine.ImportPfxToIE(Text(folder), Text("a.pfx"), Text(""), 0, 0), 0);

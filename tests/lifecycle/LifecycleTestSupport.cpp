@@ -34,7 +34,7 @@ Authority::Authority() : key(NewRsaKey(1024)) {
                              .Serial({0x01})
                              .KeyUsage("critical,keyCertSign,cRLSign")
                              .Ca(),
-                         key.get(), key.get());
+                         key, key);
 }
 
 Holder Issue(const Authority& ca, const std::string& cn, const std::string& keyUsage, long serial,
@@ -51,12 +51,12 @@ Holder Issue(const Authority& ca, const std::string& cn, const std::string& keyU
       .Serial(serialBytes)
       .Validity(notBefore, notAfter)
       .KeyUsage(keyUsage);
-  holder.cert = MakeCertificate(spec, holder.key.get(), ca.key.get());
+  holder.cert = MakeCertificate(spec, holder.key, ca.key);
   return holder;
 }
 
 void AddToPersonalStore(const Holder& holder, uint32_t keyFlags) {
-  const Bytes pkcs8 = KeyPkcs8Der(holder.key.get());
+  const Bytes pkcs8 = KeyPkcs8Der(holder.key);
   platform::KeyProvInfo link;
   ASSERT_EQ(platform::ImportPrivateKey(pkcs8, platform::kMsEnhancedProv, platform::kProvRsaFull,
                                        platform::kAtKeyExchange, keyFlags, &link),

@@ -13,20 +13,20 @@
 #include "engine/SecurityEngine.h"
 #include "platform/Bstr.h"
 #include "platform/CertStores.h"
-#include "tests/platform_certs/TestCertificates.h"
+#include "tests/platform_certs/OpenSslTestKey.h"
 
 namespace zyq::test {
 
 // A certification authority: a self-signed root with keyCertSign.
 struct Authority {
   Authority();
-  OpenSslPtr<EVP_PKEY> key;
+  TestKey key;
   Bytes cert;
 };
 
 // A certificate holder: an RSA key and a certificate for it issued by the authority.
 struct Holder {
-  OpenSslPtr<EVP_PKEY> key;
+  TestKey key;
   Bytes cert;
 };
 

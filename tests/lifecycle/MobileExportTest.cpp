@@ -98,7 +98,7 @@ TEST_F(MobileExportTest, RecordFromThePersonalStoreHoldsKeyAndCertificateFields)
   const uint32_t bits = in.Number();
   EXPECT_EQ(bits, 1024u);
   EXPECT_EQ(in.Number(), 65537u);
-  EVP_PKEY* key = wang.key.get();
+  EVP_PKEY* key = OpenSslKey(wang.key);
   EXPECT_EQ(in.Take(bits / 8), CertModulus(wang.cert));
   EXPECT_EQ(in.Take(bits / 16), KeyParameter(key, OSSL_PKEY_PARAM_RSA_FACTOR1, bits / 16));
   EXPECT_EQ(in.Take(bits / 16), KeyParameter(key, OSSL_PKEY_PARAM_RSA_FACTOR2, bits / 16));
@@ -144,9 +144,9 @@ TEST_F(MobileExportTest, KeyThatMayNotLeaveItsContainerGivesNoRecord) {
 TEST_F(MobileExportTest, RecordFromAFileTakesTheFirstCertificateWithAKey) {
   const Holder wang = Issue(ca, "A123456789", "critical,digitalSignature", 7);
   const std::string folder = NewWorkFolder();
-  ASSERT_TRUE(WriteFile(
-      folder + "/u.pfx",
-      ToString(MakePfx({{ca.cert, nullptr}, {wang.cert, wang.key.get()}}, "file-pw", false))));
+  ASSERT_TRUE(
+      WriteFile(folder + "/u.pfx",
+                ToString(MakePfx({{ca.cert, nullptr}, {wang.cert, &wang.key}}, "file-pw", false))));
 
   const std::string text =
       Str(engine.ExportMobileFromPfx(Text(folder), Text("u.pfx"), Text("file-pw"), 0, 0x80));

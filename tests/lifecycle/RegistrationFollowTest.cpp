@@ -63,8 +63,8 @@ TEST_F(RegistrationFollowTest, ExportedFileIsRegisteredInPlaceThenCopied) {
 
 TEST_F(RegistrationFollowTest, NewPasswordOfTheRegisteredFileFollowsIntoTheRecord) {
   const std::string folder = NewWorkFolder();
-  ASSERT_TRUE(WriteFile(folder + "/u.pfx",
-                        ToString(MakePfx({{wang.cert, wang.key.get()}}, "old-pass", false))));
+  ASSERT_TRUE(
+      WriteFile(folder + "/u.pfx", ToString(MakePfx({{wang.cert, &wang.key}}, "old-pass", false))));
   ASSERT_EQ(engine.RegisterPfx(Text(folder), Text("u.pfx"), Text("old-pass"), kSilentMode, 0, 0),
             0);
   const std::string registered = RegisteredPath();

@@ -50,14 +50,15 @@ class TestAuthorityTest : public ::testing::Test {
 };
 
 TEST_F(TestAuthorityTest, IssuesForARequestAndAnswersWithABundleThatOpenSslVerifies) {
-  OpenSslPtr<EVP_PKEY> key = NewRsaKey(1024);
+  const TestKey key = NewRsaKey(1024);
   Bytes cert, bundle;
-  ASSERT_EQ(authority->Issue(MakeRequest(key.get(), "A123456789"), 77, 30, &cert, &bundle), 0u);
+  ASSERT_EQ(authority->Issue(MakeRequest(OpenSslKey(key), "A123456789"), 77, 30, &cert, &bundle),
+            0u);
 
   platform::DecodedCertificate decoded;
   ASSERT_EQ(platform::DecodeCertificate(cert, &decoded), 0u);
   EXPECT_EQ(decoded.SerialBigEndian(), Bytes{77});
-  EXPECT_EQ(decoded.rsaModulus, KeyModulus(key.get()));
+  EXPECT_EQ(decoded.rsaModulus, KeyModulus(OpenSslKey(key)));
   EXPECT_EQ(platform::KeyUsageByte(decoded), 0xE0);
 
   std::vector<Bytes> carried;
@@ -75,8 +76,8 @@ TEST_F(TestAuthorityTest, IssuesForARequestAndAnswersWithABundleThatOpenSslVerif
 }
 
 TEST_F(TestAuthorityTest, RefusesARequestWhoseSignatureDoesNotVerify) {
-  OpenSslPtr<EVP_PKEY> key = NewRsaKey(1024);
-  Bytes request = MakeRequest(key.get(), "A123456789");
+  const TestKey key = NewRsaKey(1024);
+  Bytes request = MakeRequest(OpenSslKey(key), "A123456789");
   request[request.size() - 5] ^= 0x01;  // inside the signature
   Bytes cert, bundle;
   EXPECT_EQ(authority->Issue(request, 1, 30, &cert, &bundle), platform::kNteBadSignature);
@@ -85,13 +86,14 @@ TEST_F(TestAuthorityTest, RefusesARequestWhoseSignatureDoesNotVerify) {
 }
 
 TEST_F(TestAuthorityTest, ChecksPkcs1AndPkcs7SignaturesAsTheReceiverWould) {
-  OpenSslPtr<EVP_PKEY> key = NewRsaKey(1024);
+  const TestKey key = NewRsaKey(1024);
   Bytes cert, bundle;
-  ASSERT_EQ(authority->Issue(MakeRequest(key.get(), "A123456789"), 5, 30, &cert, &bundle), 0u);
+  ASSERT_EQ(authority->Issue(MakeRequest(OpenSslKey(key), "A123456789"), 5, 30, &cert, &bundle),
+            0u);
   const std::string order = "BUY 2330 1000 @ 580";
   const Bytes content = ToBytes(order);
 
-  Bytes signature = SignSha1(key.get(), order);
+  Bytes signature = SignSha1(OpenSslKey(key), order);
   bool valid = false;
   ASSERT_EQ(platform::VerifyPkcs1Signature(cert, platform::kCalgSha1, content, signature, &valid),
             0u);
@@ -105,7 +107,7 @@ TEST_F(TestAuthorityTest, ChecksPkcs1AndPkcs7SignaturesAsTheReceiverWould) {
   const std::string folder = NewWorkFolder();
   ASSERT_TRUE(WriteFile(folder + "/order.txt", order));
   ASSERT_TRUE(WriteFile(folder + "/user.pem", CertPem(cert)));
-  ASSERT_TRUE(WriteFile(folder + "/user.key", KeyPem(key.get())));
+  ASSERT_TRUE(WriteFile(folder + "/user.key", KeyPem(key)));
   for (const bool detached : {false, true}) {
     ASSERT_EQ(RunCommand("openssl smime -sign -binary -outform DER -md sha1 -in " + folder +
                          "/order.txt -signer " + folder + "/user.pem -inkey " + folder +

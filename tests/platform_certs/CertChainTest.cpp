@@ -28,15 +28,15 @@ class Chains : public ::testing::Test {
 
   void SetUp() override {
     setenv("ZYQSEC_HOME", (test::NewWorkFolder() + "/state").c_str(), 1);
-    root_ =
-        Make(test::CertSpec().Subject(Cn("Root")).Serial({1}).Ca(), rootKey_.get(), rootKey_.get());
-    mid_ = Make(test::CertSpec().Subject(Cn("Mid")).Issuer(Cn("Root")).Serial({2}).Ca(),
-                midKey_.get(), rootKey_.get());
-    leaf_ = Make(test::CertSpec().Subject(Cn("Leaf")).Issuer(Cn("Mid")).Serial({3}), leafKey_.get(),
-                 midKey_.get());
+    root_ = Make(test::CertSpec().Subject(Cn("Root")).Serial({1}).Ca(), rootKey_, rootKey_);
+    mid_ = Make(test::CertSpec().Subject(Cn("Mid")).Issuer(Cn("Root")).Serial({2}).Ca(), midKey_,
+                rootKey_);
+    leaf_ =
+        Make(test::CertSpec().Subject(Cn("Leaf")).Issuer(Cn("Mid")).Serial({3}), leafKey_, midKey_);
   }
 
-  static CertContext Make(const test::CertSpec& spec, EVP_PKEY* key, EVP_PKEY* signer) {
+  static CertContext Make(const test::CertSpec& spec, const test::TestKey& key,
+                          const test::TestKey& signer) {
     CertContext ctx;
     EXPECT_EQ(CertContext::FromEncoded(test::MakeCertificate(spec, key, signer), &ctx),
               kErrorSuccess);
@@ -55,16 +55,16 @@ class Chains : public ::testing::Test {
     return chain;
   }
 
-  static test::OpenSslPtr<EVP_PKEY> rootKey_;
-  static test::OpenSslPtr<EVP_PKEY> midKey_;
-  static test::OpenSslPtr<EVP_PKEY> leafKey_;
-  static test::OpenSslPtr<EVP_PKEY> strangerKey_;
+  static test::TestKey rootKey_;
+  static test::TestKey midKey_;
+  static test::TestKey leafKey_;
+  static test::TestKey strangerKey_;
   CertContext root_, mid_, leaf_;
 };
-test::OpenSslPtr<EVP_PKEY> Chains::rootKey_;
-test::OpenSslPtr<EVP_PKEY> Chains::midKey_;
-test::OpenSslPtr<EVP_PKEY> Chains::leafKey_;
-test::OpenSslPtr<EVP_PKEY> Chains::strangerKey_;
+test::TestKey Chains::rootKey_;
+test::TestKey Chains::midKey_;
+test::TestKey Chains::leafKey_;
+test::TestKey Chains::strangerKey_;
 
 TEST_F(Chains, CompleteTrustedChain) {
   Install(kStoreRoot, root_);
@@ -118,7 +118,7 @@ TEST_F(Chains, TimeValidityBits) {
   const CertContext expired =
       Make(test::CertSpec().Subject(Cn("Old")).Issuer(Cn("Mid")).Serial({4}).Validity(1262401445,
                                                                                       1293937445),
-           leafKey_.get(), midKey_.get());
+           leafKey_, midKey_);
   CertChain chain = Build(expired);
   EXPECT_EQ(chain.errorStatus, kCertTrustIsNotTimeValid);
   EXPECT_EQ(chain.elements[0].errorStatus, kCertTrustIsNotTimeValid);
@@ -135,8 +135,8 @@ TEST_F(Chains, SignatureAndConstraintErrors) {
   Install(kStoreRoot, root_);
   // An intermediate of the right name but signed by another key.
   const CertContext forged =
-      Make(test::CertSpec().Subject(Cn("Mid")).Issuer(Cn("Root")).Serial({5}).Ca(), midKey_.get(),
-           strangerKey_.get());
+      Make(test::CertSpec().Subject(Cn("Mid")).Issuer(Cn("Root")).Serial({5}).Ca(), midKey_,
+           strangerKey_);
   Install(kStoreCa, forged);
   CertChain chain = Build(leaf_);
   EXPECT_EQ(chain.errorStatus, kCertTrustIsNotSignatureValid);
@@ -148,10 +148,10 @@ TEST_F(Chains, SignatureAndConstraintErrors) {
   // An issuer that says it is no CA.
   const CertContext notCa = Make(
       test::CertSpec().Subject(Cn("Clerk")).Issuer(Cn("Root")).Serial({6}).Constraints("CA:FALSE"),
-      strangerKey_.get(), rootKey_.get());
+      strangerKey_, rootKey_);
   const CertContext underClerk =
-      Make(test::CertSpec().Subject(Cn("Under")).Issuer(Cn("Clerk")).Serial({7}), leafKey_.get(),
-           strangerKey_.get());
+      Make(test::CertSpec().Subject(Cn("Under")).Issuer(Cn("Clerk")).Serial({7}), leafKey_,
+           strangerKey_);
   Install(kStoreCa, notCa);
   chain = Build(underClerk);
   EXPECT_EQ(chain.errorStatus, kCertTrustInvalidBasicConstraints);
@@ -160,13 +160,13 @@ TEST_F(Chains, SignatureAndConstraintErrors) {
   // A root allowing no intermediate CA below it.
   const CertContext strictRoot = Make(
       test::CertSpec().Subject(Cn("Strict")).Serial({8}).Constraints("critical,CA:TRUE,pathlen:0"),
-      strangerKey_.get(), strangerKey_.get());
+      strangerKey_, strangerKey_);
   const CertContext strictMid =
-      Make(test::CertSpec().Subject(Cn("StrictMid")).Issuer(Cn("Strict")).Serial({9}).Ca(),
-           midKey_.get(), strangerKey_.get());
+      Make(test::CertSpec().Subject(Cn("StrictMid")).Issuer(Cn("Strict")).Serial({9}).Ca(), midKey_,
+           strangerKey_);
   const CertContext strictLeaf =
       Make(test::CertSpec().Subject(Cn("StrictLeaf")).Issuer(Cn("StrictMid")).Serial({10}),
-           leafKey_.get(), midKey_.get());
+           leafKey_, midKey_);
   Install(kStoreRoot, strictRoot);
   Install(kStoreCa, strictMid);
   chain = Build(strictLeaf);
@@ -177,10 +177,10 @@ TEST_F(Chains, SignatureAndConstraintErrors) {
 
 TEST_F(Chains, CrossSignedLoopIsCyclic) {
   // A is issued by B and B by A: no root at the end.
-  const CertContext a = Make(test::CertSpec().Subject(Cn("A")).Issuer(Cn("B")).Serial({11}).Ca(),
-                             midKey_.get(), rootKey_.get());
-  const CertContext b = Make(test::CertSpec().Subject(Cn("B")).Issuer(Cn("A")).Serial({12}).Ca(),
-                             rootKey_.get(), midKey_.get());
+  const CertContext a =
+      Make(test::CertSpec().Subject(Cn("A")).Issuer(Cn("B")).Serial({11}).Ca(), midKey_, rootKey_);
+  const CertContext b =
+      Make(test::CertSpec().Subject(Cn("B")).Issuer(Cn("A")).Serial({12}).Ca(), rootKey_, midKey_);
   Install(kStoreCa, a);
   Install(kStoreCa, b);
   const CertChain chain = Build(a);

@@ -27,7 +27,7 @@ class CertStores : public ::testing::Test {
     test::CertSpec spec;
     spec.Subject({{"2.5.4.3", 0x13, cn}}).Issuer({{"2.5.4.3", 0x13, issuer}}).Serial(serial);
     CertContext ctx;
-    EXPECT_EQ(CertContext::FromEncoded(test::MakeCertificate(spec, key_.get(), key_.get()), &ctx),
+    EXPECT_EQ(CertContext::FromEncoded(test::MakeCertificate(spec, key_, key_), &ctx),
               kErrorSuccess);
     return ctx;
   }
@@ -116,9 +116,9 @@ class CertStores : public ::testing::Test {
     EXPECT_EQ(store.Add(CertContext{}, kCertStoreAddAlways), kEInvalidArg);
   }
 
-  static test::OpenSslPtr<EVP_PKEY> key_;
+  static test::TestKey key_;
 };
-test::OpenSslPtr<EVP_PKEY> CertStores::key_;
+test::TestKey CertStores::key_;
 
 TEST_F(CertStores, MemoryStoreDispositions) {
   CertStore store = CertStore::OpenMemory();

@@ -18,7 +18,7 @@ class CertificateDecoding : public ::testing::Test {
 
   Bytes Make(test::CertSpec spec) {
     if (spec.subject.empty()) spec.subject = {{"2.5.4.3", 0x13, "Decoding Test"}};
-    return test::MakeCertificate(spec, key_.get(), key_.get());
+    return test::MakeCertificate(spec, key_, key_);
   }
 
   // Runs `openssl x509 <args>` on the certificate and returns its output.
@@ -32,9 +32,9 @@ class CertificateDecoding : public ::testing::Test {
     return out;
   }
 
-  static test::OpenSslPtr<EVP_PKEY> key_;
+  static test::TestKey key_;
 };
-test::OpenSslPtr<EVP_PKEY> CertificateDecoding::key_;
+test::TestKey CertificateDecoding::key_;
 
 TEST_F(CertificateDecoding, SerialNumberIsKeptLeastSignificantByteFirst) {
   DecodedCertificate cert;

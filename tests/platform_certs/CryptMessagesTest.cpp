@@ -34,13 +34,13 @@ class Messages : public ::testing::Test {
     caKey_ = test::NewRsaKey();
     test::CertSpec ca;
     ca.Subject({{"2.5.4.3", 0x13, "Message CA"}}).Serial({0x11}).Ca().KeyUsage("keyCertSign");
-    caDer_ = new Bytes(test::MakeCertificate(ca, caKey_.get(), caKey_.get()));
+    caDer_ = new Bytes(test::MakeCertificate(ca, caKey_, caKey_));
     test::CertSpec leaf;
     leaf.Subject({{"2.5.4.3", 0x0c, "簽章者"}})
         .Issuer({{"2.5.4.3", 0x13, "Message CA"}})
         .Serial({0x80, 0x42})
         .KeyUsage("digitalSignature");
-    leafDer_ = new Bytes(test::MakeCertificate(leaf, key_.get(), caKey_.get()));
+    leafDer_ = new Bytes(test::MakeCertificate(leaf, key_, caKey_));
   }
   static void TearDownTestSuite() {
     key_.reset();
@@ -68,15 +68,15 @@ class Messages : public ::testing::Test {
     return rc;
   }
 
-  static test::OpenSslPtr<EVP_PKEY> key_;
-  static test::OpenSslPtr<EVP_PKEY> caKey_;
+  static test::TestKey key_;
+  static test::TestKey caKey_;
   static Bytes* caDer_;
   static Bytes* leafDer_;
   DecodedCertificate leaf_;
   std::string dir_;
 };
-test::OpenSslPtr<EVP_PKEY> Messages::key_;
-test::OpenSslPtr<EVP_PKEY> Messages::caKey_;
+test::TestKey Messages::key_;
+test::TestKey Messages::caKey_;
 Bytes* Messages::caDer_ = nullptr;
 Bytes* Messages::leafDer_ = nullptr;
 
@@ -86,9 +86,9 @@ TEST_F(Messages, RequestVerifiesWithOpenSsl) {
   // One RDN, one commonName, a 20-byte BMPString.
   EXPECT_EQ(test::Hex(name),
             "301F311D301B06035504031E14" + test::Hex(test::ToBytes(test::Utf16Be(u"ABCDEFGHIJ"))));
-  ASSERT_EQ(EncodeCertificateRequest(name, leaf_.subjectPublicKeyInfo, test::KeySigner(key_.get()),
-                                     &request),
-            kErrorSuccess);
+  ASSERT_EQ(
+      EncodeCertificateRequest(name, leaf_.subjectPublicKeyInfo, test::KeySigner(key_), &request),
+      kErrorSuccess);
   // sha1WithRSAEncryption with NULL parameters, and an empty attribute set after the key.
   EXPECT_TRUE(Contains(request, FromHex("300d06092a864886f70d0101050500")));
   Bytes keyThenAttrs = leaf_.subjectPublicKeyInfo;
@@ -110,20 +110,19 @@ TEST_F(Messages, RequestVerifiesWithOpenSsl) {
   ASSERT_EQ(EncodeCommonNameBmp(AnsiToWide(Utf8ToAnsi("王小明")), &name), kErrorSuccess);
   EXPECT_EQ(test::Hex(Bytes(name.end() - 8, name.end())),
             "1E06" + test::Hex(test::ToBytes(test::Utf16Be(u"王小明"))));
-  ASSERT_EQ(EncodeCertificateRequest(name, leaf_.subjectPublicKeyInfo, test::KeySigner(key_.get()),
-                                     &request),
-            kErrorSuccess);
+  ASSERT_EQ(
+      EncodeCertificateRequest(name, leaf_.subjectPublicKeyInfo, test::KeySigner(key_), &request),
+      kErrorSuccess);
   test::WriteFile(dir_ + "/req.der", test::ToString(request));
   ASSERT_EQ(
       test::RunCommand("openssl req -inform DER -in " + dir_ + "/req.der -verify -noout", &out), 0)
       << out;
   // Inputs that are not a name or a key info, and a failing signer.
   EXPECT_EQ(EncodeCertificateRequest(Bytes{0x31, 0}, leaf_.subjectPublicKeyInfo,
-                                     test::KeySigner(key_.get()), &request),
+                                     test::KeySigner(key_), &request),
             kCryptEAsn1Badtag);
-  EXPECT_EQ(
-      EncodeCertificateRequest(name, Bytes{0x30, 0x05}, test::KeySigner(key_.get()), &request),
-      kCryptEAsn1Eod);
+  EXPECT_EQ(EncodeCertificateRequest(name, Bytes{0x30, 0x05}, test::KeySigner(key_), &request),
+            kCryptEAsn1Eod);
   auto refusing = [](uint32_t, std::span<const uint8_t>, std::vector<uint8_t>*) {
     return kErrorCancelled;
   };
@@ -138,7 +137,7 @@ TEST_F(Messages, AttachedSignedDataWithSha1AndTheSignerCertificate) {
   req.signer = &leaf_;
   req.certificates = {*leafDer_};
   Bytes msg;
-  ASSERT_EQ(EncodeSignedData(req, test::KeySigner(key_.get()), &msg), kErrorSuccess);
+  ASSERT_EQ(EncodeSignedData(req, test::KeySigner(key_), &msg), kErrorSuccess);
   std::string content;
   ASSERT_EQ(CmsVerify(msg, "", &content), 0);
   EXPECT_EQ(content, text);
@@ -167,7 +166,7 @@ TEST_F(Messages, DetachedSignedDataWithMd5RsaOidAndSigningTime) {
   req.signer = &leaf_;
   req.signingTime = FileTimeFromUnixSeconds(1262401445);  // 2010-01-02 03:04:05
   Bytes msg;
-  ASSERT_EQ(EncodeSignedData(req, test::KeySigner(key_.get()), &msg), kErrorSuccess);
+  ASSERT_EQ(EncodeSignedData(req, test::KeySigner(key_), &msg), kErrorSuccess);
   test::WriteFile(dir_ + "/content.bin", text);
   // No certificate in the message: the signer's is given separately.
   ASSERT_EQ(
@@ -216,7 +215,7 @@ TEST_F(Messages, AttachedWithAttributesAndChainVerifies) {
   req.signingTime = CurrentFileTime();
   req.certificates = {*leafDer_, *caDer_};
   Bytes msg;
-  ASSERT_EQ(EncodeSignedData(req, test::KeySigner(key_.get()), &msg), kErrorSuccess);
+  ASSERT_EQ(EncodeSignedData(req, test::KeySigner(key_), &msg), kErrorSuccess);
   std::string content;
   ASSERT_EQ(CmsVerify(msg, "-binary", &content), 0);
   EXPECT_EQ(content, bytes);
@@ -235,7 +234,7 @@ TEST_F(Messages, AttachedWithAttributesAndChainVerifies) {
   // The flag alone gives contentType and messageDigest.
   req.signingTime.reset();
   req.authenticatedAttributes = true;
-  ASSERT_EQ(EncodeSignedData(req, test::KeySigner(key_.get()), &msg), kErrorSuccess);
+  ASSERT_EQ(EncodeSignedData(req, test::KeySigner(key_), &msg), kErrorSuccess);
   EXPECT_TRUE(Contains(msg, FromHex("06092a864886f70d010904")));
   EXPECT_FALSE(Contains(msg, FromHex("06092a864886f70d010905")));
   ASSERT_EQ(CmsVerify(msg, "-binary"), 0);
@@ -244,13 +243,13 @@ TEST_F(Messages, AttachedWithAttributesAndChainVerifies) {
 TEST_F(Messages, EncoderErrors) {
   SignedDataRequest req;
   Bytes msg;
-  EXPECT_EQ(EncodeSignedData(req, test::KeySigner(key_.get()), &msg), kEInvalidArg);
+  EXPECT_EQ(EncodeSignedData(req, test::KeySigner(key_), &msg), kEInvalidArg);
   req.signer = &leaf_;
   req.digestOid = "1.2.3.4";
-  EXPECT_EQ(EncodeSignedData(req, test::KeySigner(key_.get()), &msg), kCryptEUnknownAlgo);
+  EXPECT_EQ(EncodeSignedData(req, test::KeySigner(key_), &msg), kCryptEUnknownAlgo);
   req.digestOid = kOidSha1;
   req.signingTime = FileTimeFromUnixSeconds(2524608000);  // 2050-01-01
-  EXPECT_EQ(EncodeSignedData(req, test::KeySigner(key_.get()), &msg), kCryptEBadEncode);
+  EXPECT_EQ(EncodeSignedData(req, test::KeySigner(key_), &msg), kCryptEBadEncode);
   auto cancelled = [](uint32_t, std::span<const uint8_t>, std::vector<uint8_t>*) {
     return kErrorCancelled;
   };
@@ -282,7 +281,7 @@ TEST_F(Messages, DecodesBundlesWrittenByOpenSsl) {
   EXPECT_EQ(certs, (std::vector<Bytes>{*caDer_, *leafDer_}));
 
   // A streamed (BER, indefinite-length) signed message.
-  test::WriteFile(dir_ + "/key.pem", test::KeyPem(key_.get()));
+  test::WriteFile(dir_ + "/key.pem", test::KeyPem(key_));
   test::WriteFile(dir_ + "/data.txt", "streamed data");
   ASSERT_EQ(test::RunCommand("openssl cms -sign -binary -nodetach -stream -outform DER -in " +
                                  dir_ + "/data.txt -signer " + dir_ + "/leaf.pem -inkey " + dir_ +
@@ -333,7 +332,7 @@ TEST_F(Messages, HostileMessagesFailCleanly) {
   req.signer = &leaf_;
   req.certificates = {*leafDer_, *caDer_};
   Bytes msg;
-  ASSERT_EQ(EncodeSignedData(req, test::KeySigner(key_.get()), &msg), kErrorSuccess);
+  ASSERT_EQ(EncodeSignedData(req, test::KeySigner(key_), &msg), kErrorSuccess);
   DecodedMessage decoded;
   for (size_t n = 0; n < msg.size(); ++n) {
     ASSERT_NE(DecodeMessage(ByteView(msg.data(), n), &decoded), kErrorSuccess) << n;

@@ -10,7 +10,7 @@
 #include "platform/CryptoKeys.h"
 #include "platform/Pkcs12.h"
 #include "platform/common/certs/Digest.h"
-#include "tests/platform_certs/TestCertificates.h"
+#include "tests/platform_certs/OpenSslTestKey.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace zyq::platform {
@@ -24,15 +24,15 @@ class Pkcs12 : public ::testing::Test {
     caKey_ = test::NewRsaKey();
     test::CertSpec ca;
     ca.Subject({{"2.5.4.3", 0x13, "PFX Root"}}).Serial({0x01}).Ca().KeyUsage("keyCertSign");
-    caDer_ = new Bytes(test::MakeCertificate(ca, caKey_.get(), caKey_.get()));
+    caDer_ = new Bytes(test::MakeCertificate(ca, caKey_, caKey_));
     test::CertSpec user;
     user.Subject({{"2.5.4.6", 0x13, "TW"}, {"2.5.4.3", 0x0c, "王小明"}})
         .Issuer({{"2.5.4.3", 0x13, "PFX Root"}})
         .Serial({0x10, 0x01})
         .KeyUsage("digitalSignature,nonRepudiation");
-    userDer_ = new Bytes(test::MakeCertificate(user, userKey_.get(), caKey_.get()));
+    userDer_ = new Bytes(test::MakeCertificate(user, userKey_, caKey_));
     user.Subject({{"2.5.4.3", 0x13, "Second"}}).Serial({0x10, 0x02});
-    otherDer_ = new Bytes(test::MakeCertificate(user, otherKey_.get(), caKey_.get()));
+    otherDer_ = new Bytes(test::MakeCertificate(user, otherKey_, caKey_));
   }
   static void TearDownTestSuite() {
     userKey_.reset();
@@ -49,7 +49,7 @@ class Pkcs12 : public ::testing::Test {
     setenv("ZYQSEC_UI", "none", 1);
     test::WriteFile(dir_ + "/user.pem", test::CertPem(*userDer_));
     test::WriteFile(dir_ + "/ca.pem", test::CertPem(*caDer_));
-    test::WriteFile(dir_ + "/user.key", test::KeyPem(userKey_.get()));
+    test::WriteFile(dir_ + "/user.key", test::KeyPem(userKey_));
   }
 
   // `openssl pkcs12 -export` of the user certificate, its key and the CA certificate.
@@ -78,7 +78,7 @@ class Pkcs12 : public ::testing::Test {
   }
 
   // Signs a SHA-1 value with the certificate's linked key and checks it with the certificate.
-  static void ExpectKeySigns(const CertContext& cert, EVP_PKEY* expectedKey) {
+  static void ExpectKeySigns(const CertContext& cert, const test::TestKey& expectedKey) {
     std::unique_ptr<KeyContext> ctx;
     uint32_t spec = 0;
     ASSERT_EQ(AcquireCertificatePrivateKey(cert, &ctx, &spec), kErrorSuccess);
@@ -86,7 +86,8 @@ class Pkcs12 : public ::testing::Test {
     Bytes hash(20, 0x5a), sig;
     ASSERT_EQ(ctx->SignHash(spec, kCalgSha1, hash, 0, &sig), kErrorSuccess);
     const Bytes be(sig.rbegin(), sig.rend());
-    const test::OpenSslPtr<EVP_PKEY_CTX> v(EVP_PKEY_CTX_new(expectedKey, nullptr));
+    const test::OpenSslPtr<EVP_PKEY_CTX> v(
+        EVP_PKEY_CTX_new(test::OpenSslKey(expectedKey), nullptr));
     ASSERT_EQ(EVP_PKEY_verify_init(v.get()), 1);
     EVP_PKEY_CTX_set_rsa_padding(v.get(), RSA_PKCS1_PADDING);
     EVP_PKEY_CTX_set_signature_md(v.get(), EVP_sha1());
@@ -102,17 +103,17 @@ class Pkcs12 : public ::testing::Test {
     return names.size();
   }
 
-  static test::OpenSslPtr<EVP_PKEY> userKey_;
-  static test::OpenSslPtr<EVP_PKEY> otherKey_;
-  static test::OpenSslPtr<EVP_PKEY> caKey_;
+  static test::TestKey userKey_;
+  static test::TestKey otherKey_;
+  static test::TestKey caKey_;
   static Bytes* caDer_;
   static Bytes* userDer_;
   static Bytes* otherDer_;
   std::string dir_;
 };
-test::OpenSslPtr<EVP_PKEY> Pkcs12::userKey_;
-test::OpenSslPtr<EVP_PKEY> Pkcs12::otherKey_;
-test::OpenSslPtr<EVP_PKEY> Pkcs12::caKey_;
+test::TestKey Pkcs12::userKey_;
+test::TestKey Pkcs12::otherKey_;
+test::TestKey Pkcs12::caKey_;
 Bytes* Pkcs12::caDer_ = nullptr;
 Bytes* Pkcs12::userDer_ = nullptr;
 Bytes* Pkcs12::otherDer_ = nullptr;
@@ -141,7 +142,7 @@ TEST_F(Pkcs12, LegacyAndModernOpenSslFilesImportWithTheirKeys) {
     EXPECT_EQ(user.keyLink()->providerType, kProvRsaFull);
     EXPECT_EQ(user.keyLink()->keySpec, kAtKeyExchange);
     EXPECT_EQ(user.keyLink()->flags, 0u);
-    ExpectKeySigns(user, userKey_.get());
+    ExpectKeySigns(user, userKey_);
     std::unique_ptr<KeyContext> none;
     uint32_t spec = 0;
     EXPECT_EQ(AcquireCertificatePrivateKey(ca, &none, &spec), kCryptENoKeyProperty);
@@ -168,7 +169,7 @@ TEST_F(Pkcs12, KeyUsageAttributeChoosesTheKeySpec) {
 TEST_F(Pkcs12, ProviderNamedInTheFileIsUsedWhenInstalled) {
   ASSERT_EQ(InstallProvider("Acme Soft RSA", kProvRsaFull), kErrorSuccess);
   KeyProvInfo link;
-  ASSERT_EQ(ImportPrivateKey(test::KeyPkcs8Der(userKey_.get()), "Acme Soft RSA", kProvRsaFull,
+  ASSERT_EQ(ImportPrivateKey(test::KeyPkcs8Der(userKey_), "Acme Soft RSA", kProvRsaFull,
                              kAtKeyExchange, kCryptExportable, &link),
             kErrorSuccess);
   CertContext cert;
@@ -186,7 +187,7 @@ TEST_F(Pkcs12, ProviderNamedInTheFileIsUsedWhenInstalled) {
   ASSERT_EQ(RemoveProvider("Acme Soft RSA"), kErrorSuccess);
   ASSERT_EQ(ImportPfx(pfx, u"pw", 0, &back), kErrorSuccess);
   EXPECT_EQ(All(back)[0].keyLink()->providerName, kMsEnhancedProv);
-  ExpectKeySigns(All(back)[0], userKey_.get());
+  ExpectKeySigns(All(back)[0], userKey_);
 }
 
 TEST_F(Pkcs12, EmptyAndAbsentPasswordsAreDifferent) {
@@ -203,7 +204,7 @@ TEST_F(Pkcs12, EmptyAndAbsentPasswordsAreDifferent) {
   EXPECT_EQ(All(store).size(), 2u);
 
   // A file protected with the absent password.
-  const Bytes absent = test::MakePfx({{*userDer_, userKey_.get()}}, nullptr, false);
+  const Bytes absent = test::MakePfx({{*userDer_, &userKey_}}, nullptr, false);
   EXPECT_TRUE(VerifyPfxPassword(absent, std::nullopt));
   EXPECT_FALSE(VerifyPfxPassword(absent, u"", &err));
   EXPECT_EQ(err, kErrorInvalidPassword);
@@ -216,8 +217,7 @@ TEST_F(Pkcs12, SeveralKeyedCertificatesAndReimportReusesContainers) {
   for (bool legacy : {true, false}) {
     SCOPED_TRACE(legacy ? "legacy" : "modern");
     const Bytes pfx = test::MakePfx(
-        {{*userDer_, userKey_.get()}, {*caDer_, nullptr}, {*otherDer_, otherKey_.get()}}, "pw",
-        legacy);
+        {{*userDer_, &userKey_}, {*caDer_, nullptr}, {*otherDer_, &otherKey_}}, "pw", legacy);
     CertStore store;
     ASSERT_EQ(ImportPfx(pfx, u"pw", kPfxExportable, &store), kErrorSuccess);
     auto all = All(store);
@@ -229,8 +229,8 @@ TEST_F(Pkcs12, SeveralKeyedCertificatesAndReimportReusesContainers) {
     ASSERT_TRUE(all[0].keyLink() && all[2].keyLink());
     EXPECT_FALSE(all[1].keyLink());
     EXPECT_NE(all[0].keyLink()->containerName, all[2].keyLink()->containerName);
-    ExpectKeySigns(all[0], userKey_.get());
-    ExpectKeySigns(all[2], otherKey_.get());
+    ExpectKeySigns(all[0], userKey_);
+    ExpectKeySigns(all[2], otherKey_);
     const KeyProvInfo firstLink = *all[0].keyLink();
     const size_t containers = ContainerCount();
 

@@ -11,9 +11,25 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "tests/platform_certs/OpenSslTestKey.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace zyq::test {
+
+struct TestKey::State {
+  OpenSslPtr<EVP_PKEY> key;
+};
+
+TestKey::TestKey() = default;
+TestKey::TestKey(std::unique_ptr<State> state) : state_(std::move(state)) {}
+TestKey::TestKey(TestKey&&) noexcept = default;
+TestKey& TestKey::operator=(TestKey&&) noexcept = default;
+TestKey::~TestKey() = default;
+
+EVP_PKEY* OpenSslKey(const TestKey& key) {
+  return key ? key.state()->key.get() : nullptr;
+}
+
 namespace {
 
 void Check(bool ok, const char* what) {
@@ -54,20 +70,21 @@ void AddExtension(X509* cert, X509* issuer, int nid, const std::string& value) {
 
 }  // namespace
 
-OpenSslPtr<EVP_PKEY> NewRsaKey(int bits) {
-  OpenSslPtr<EVP_PKEY> key(EVP_RSA_gen(static_cast<unsigned>(bits)));
-  Check(key != nullptr, "EVP_RSA_gen");
-  return key;
+TestKey NewRsaKey(int bits) {
+  auto state = std::make_unique<TestKey::State>();
+  state->key.reset(EVP_RSA_gen(static_cast<unsigned>(bits)));
+  Check(state->key != nullptr, "EVP_RSA_gen");
+  return TestKey(std::move(state));
 }
 
-std::string KeyPem(EVP_PKEY* key) {
-  return Pem(key, [](BIO* bio, EVP_PKEY* k) {
+std::string KeyPem(const TestKey& key) {
+  return Pem(OpenSslKey(key), [](BIO* bio, EVP_PKEY* k) {
     PEM_write_bio_PrivateKey(bio, k, nullptr, nullptr, 0, nullptr, nullptr);
   });
 }
 
-Bytes KeyPkcs8Der(EVP_PKEY* key) {
-  const OpenSslPtr<PKCS8_PRIV_KEY_INFO> p8(EVP_PKEY2PKCS8(key));
+Bytes KeyPkcs8Der(const TestKey& key) {
+  const OpenSslPtr<PKCS8_PRIV_KEY_INFO> p8(EVP_PKEY2PKCS8(OpenSslKey(key)));
   unsigned char* der = nullptr;
   const int n = i2d_PKCS8_PRIV_KEY_INFO(p8.get(), &der);
   return TakeDer(der, n);
@@ -80,7 +97,7 @@ Bytes EncodeName(const std::vector<NameAttr>& attrs) {
   return TakeDer(der, n);
 }
 
-Bytes MakeCertificate(const CertSpec& spec, EVP_PKEY* subjectKey, EVP_PKEY* issuerKey) {
+Bytes MakeCertificate(const CertSpec& spec, const TestKey& subjectKey, const TestKey& issuerKey) {
   const OpenSslPtr<X509> owner(X509_new());
   X509* cert = owner.get();
   X509_set_version(cert, 2);
@@ -94,12 +111,12 @@ Bytes MakeCertificate(const CertSpec& spec, EVP_PKEY* subjectKey, EVP_PKEY* issu
   X509_set1_notBefore(cert, t.get());
   ASN1_TIME_set(t.get(), static_cast<time_t>(spec.notAfter));
   X509_set1_notAfter(cert, t.get());
-  X509_set_pubkey(cert, subjectKey);
+  X509_set_pubkey(cert, OpenSslKey(subjectKey));
   if (!spec.keyUsage.empty()) AddExtension(cert, cert, NID_key_usage, spec.keyUsage);
   if (!spec.basicConstraints.empty()) {
     AddExtension(cert, cert, NID_basic_constraints, spec.basicConstraints);
   }
-  Check(X509_sign(cert, issuerKey, EVP_sha256()) > 0, "X509_sign");
+  Check(X509_sign(cert, OpenSslKey(issuerKey), EVP_sha256()) > 0, "X509_sign");
   unsigned char* der = nullptr;
   const int n = i2d_X509(cert, &der);
   return TakeDer(der, n);
@@ -155,8 +172,9 @@ std::string CertPem(const Bytes& der) {
 
 namespace zyq::test {
 
-platform::DigestSigner KeySigner(EVP_PKEY* key) {
-  return [key](uint32_t hashAlg, std::span<const uint8_t> hash, std::vector<uint8_t>* signature) {
+platform::DigestSigner KeySigner(const TestKey& testKey) {
+  return [key = OpenSslKey(testKey)](uint32_t hashAlg, std::span<const uint8_t> hash,
+                                     std::vector<uint8_t>* signature) {
     const EVP_MD* md = hashAlg == platform::kCalgMd5    ? EVP_md5()
                        : hashAlg == platform::kCalgSha1 ? EVP_sha1()
                                                         : EVP_sha256();
@@ -203,7 +221,8 @@ Bytes MakePfx(const std::vector<PfxEntry>& entries, const char* pass, bool legac
     if (e.key != nullptr) {
       unsigned char keyId[4] = {'k', 'e', 'y', static_cast<unsigned char>('0' + id++)};
       PKCS12_add_localkeyid(bag, keyId, 4);
-      PKCS12_SAFEBAG* kb = PKCS12_add_key_ex(&keyBags, e.key, 0, 2048, keyNid, pass, ctx, nullptr);
+      PKCS12_SAFEBAG* kb =
+          PKCS12_add_key_ex(&keyBags, OpenSslKey(*e.key), 0, 2048, keyNid, pass, ctx, nullptr);
       Check(kb != nullptr, "PKCS12_add_key_ex");
       PKCS12_add_localkeyid(kb, keyId, 4);
     }

@@ -1,8 +1,8 @@
-// Certificates and keys made for the tests with the OpenSSL library (an implementation
-// independent of the decoders under test), with controlled names, serials, dates and usages.
+// Certificates and keys made for the tests with an implementation independent of the decoders
+// under test (the OpenSSL library), with controlled names, serials, dates and usages. On
+// Windows the same interface hands out what the Linux side prepared with that library before
+// the program started (tests/win32/support/CertificatesPrepared.cpp).
 #pragma once
-
-#include <openssl/evp.h>
 
 #include <cstdint>
 #include <memory>
@@ -11,24 +11,34 @@
 
 #include "platform/Certificates.h"
 #include "platform/DigestSigner.h"
-#if defined(_WIN32)
-// The Windows test build has no OpenSSL: tests/win32/support/openssl/ stands in for the few
-// headers the test sources include, and the keys, certificates and files are prepared on the
-// Linux side (tests/win32/support/CertificatesPrepared.cpp).
-#include "tests/win32/support/PreparedKeys.h"
-#else
-#include "platform/posix/OpenSslPtr.h"
-#endif
 
 namespace zyq::test {
 
 using platform::Bytes;
-using platform::posix::OpenSslPtr;
+
+// An RSA key of the tests, owned; empty when default-made or reset. What it holds is the
+// helpers' own (an OpenSSL key on Linux, the name of a prepared key on Windows).
+class TestKey {
+ public:
+  struct State;
+  TestKey();
+  explicit TestKey(std::unique_ptr<State> state);
+  TestKey(TestKey&&) noexcept;
+  TestKey& operator=(TestKey&&) noexcept;
+  ~TestKey();
+
+  explicit operator bool() const { return state_ != nullptr; }
+  State* state() const { return state_.get(); }
+  void reset() { *this = TestKey(); }
+
+ private:
+  std::unique_ptr<State> state_;
+};
 
 // A fresh RSA key (1024 bits unless asked otherwise; small keys keep the tests quick).
-OpenSslPtr<EVP_PKEY> NewRsaKey(int bits = 1024);
-std::string KeyPem(EVP_PKEY* key);  // PKCS#8 PEM, unencrypted
-Bytes KeyPkcs8Der(EVP_PKEY* key);
+TestKey NewRsaKey(int bits = 1024);
+std::string KeyPem(const TestKey& key);  // PKCS#8 PEM, unencrypted
+Bytes KeyPkcs8Der(const TestKey& key);
 
 // One attribute of a name. `type` is the ASN.1 universal tag of the value (0x13 Printable,
 // 0x0c UTF8, 0x1e BMP, 0x16 IA5 ...); `value` holds the raw content octets of that type.
@@ -82,11 +92,9 @@ struct CertSpec {
 };
 
 // Makes a certificate for `subjectKey` signed by `issuerKey` (sha256WithRSAEncryption).
-Bytes MakeCertificate(const CertSpec& spec, EVP_PKEY* subjectKey, EVP_PKEY* issuerKey);
+Bytes MakeCertificate(const CertSpec& spec, const TestKey& subjectKey, const TestKey& issuerKey);
 
 // Byte helpers.
-// The n bytes an i2d_ function allocated at der (freed here); empty when n is not positive.
-Bytes TakeDer(unsigned char* der, int n);
 std::string ToString(const Bytes& b);
 Bytes ToBytes(const std::string& s);
 std::string Hex(const Bytes& b);
@@ -101,19 +109,19 @@ std::string CertPem(const Bytes& der);
 
 namespace zyq::test {
 
-// A DigestSigner over an OpenSSL test key (PKCS#1 v1.5, result least significant byte first).
-platform::DigestSigner KeySigner(EVP_PKEY* key);
+// A DigestSigner over a test key (PKCS#1 v1.5, result least significant byte first).
+platform::DigestSigner KeySigner(const TestKey& key);
 
 }  // namespace zyq::test
 
 namespace zyq::test {
 
 // A PKCS#12 file written with the OpenSSL library: every entry's certificate, with its key when
-// given (tied by localKeyID). pass null: the absent password. legacy: 3DES keys, RC2-40
-// certificates and a SHA-1 MAC; else AES-256 / PBKDF2 / SHA-256.
+// given (tied by localKeyID; the key must outlive the entry). pass null: the absent password.
+// legacy: 3DES keys, RC2-40 certificates and a SHA-1 MAC; else AES-256 / PBKDF2 / SHA-256.
 struct PfxEntry {
   Bytes cert;
-  EVP_PKEY* key = nullptr;
+  const TestKey* key = nullptr;
 };
 Bytes MakePfx(const std::vector<PfxEntry>& entries, const char* pass, bool legacy);
 

@@ -19,19 +19,18 @@ using namespace zyq::test;
 class Keys {
  public:
   explicit Keys(std::string folder) : folder_(std::move(folder)) {}
-  EVP_PKEY* Get(const std::string& name) {
+  const TestKey& Get(const std::string& name) {
     auto it = keys_.find(name);
     if (it == keys_.end()) {
       it = keys_.emplace(name, NewRsaKey()).first;
-      std::ofstream(folder_ + "/keys/" + name + ".pem", std::ios::binary)
-          << KeyPem(it->second.get());
+      std::ofstream(folder_ + "/keys/" + name + ".pem", std::ios::binary) << KeyPem(it->second);
     }
-    return it->second.get();
+    return it->second;
   }
 
  private:
   std::string folder_;
-  std::map<std::string, OpenSslPtr<EVP_PKEY>> keys_;
+  std::map<std::string, TestKey> keys_;
 };
 
 bool Make(const std::string& line, Keys& keys, const std::vector<Bytes>& made, Bytes* out) {
@@ -48,7 +47,7 @@ bool Make(const std::string& line, Keys& keys, const std::vector<Bytes>& made, B
   std::vector<PfxEntry> pfx;
   for (const prepared::PreparedEntry& e : entries) {
     if (e.certificate < 1 || e.certificate > static_cast<int>(made.size())) return false;
-    pfx.push_back(PfxEntry{made[e.certificate - 1], e.key == "-" ? nullptr : keys.Get(e.key)});
+    pfx.push_back(PfxEntry{made[e.certificate - 1], e.key == "-" ? nullptr : &keys.Get(e.key)});
   }
   *out = MakePfx(pfx, hasPass ? pass.c_str() : nullptr, legacy);
   return true;

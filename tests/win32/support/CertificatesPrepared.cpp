@@ -5,8 +5,6 @@
 // in the list fails the test with the line to add (also appended to missing.txt there).
 #include <gtest/gtest.h>
 
-#include <openssl/evp.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -15,11 +13,33 @@
 #include <sstream>
 
 #include "tests/cert/CertTestSupport.h"
+#include "tests/support/IndependentReference.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/win32/support/PreparedDescriptions.h"
 
 namespace zyq::test {
+
+// A key is the name its certificates and files were prepared under.
+struct TestKey::State {
+  std::string name;
+};
+
+TestKey::TestKey() = default;
+TestKey::TestKey(std::unique_ptr<State> state) : state_(std::move(state)) {}
+TestKey::TestKey(TestKey&&) noexcept = default;
+TestKey& TestKey::operator=(TestKey&&) noexcept = default;
+TestKey::~TestKey() = default;
+
 namespace {
+
+// The prepared name of a key ("-" for none, as the prepared lines write it).
+std::string NameOf(const TestKey& key) {
+  return key ? key.state()->name : "-";
+}
+
+TestKey Named(std::string name) {
+  return TestKey(std::make_unique<TestKey::State>(TestKey::State{std::move(name)}));
+}
 
 std::string DataFolder() {
   const char* data = std::getenv("ZYQ_WIN32_CERT_DATA");
@@ -73,26 +93,26 @@ Bytes Lookup(const std::string& line, int* number) {
 
 }  // namespace
 
-OpenSslPtr<EVP_PKEY> NewRsaKey(int /*bits*/) {
+TestKey NewRsaKey(int /*bits*/) {
   static std::atomic<int> count{0};
-  return std::make_unique<EVP_PKEY>(EVP_PKEY{"key" + std::to_string(++count)});
+  return Named("key" + std::to_string(++count));
 }
 
-EVP_PKEY* SharedKey() {
-  static EVP_PKEY key{"shared"};
-  return &key;
+const TestKey& SharedKey() {
+  static const TestKey key = Named("shared");
+  return key;
 }
 
-std::string KeyPem(EVP_PKEY* key) {
-  const std::string pem = ReadAll(DataFolder() + "/keys/" + key->name + ".pem");
-  EXPECT_FALSE(pem.empty()) << "no prepared key " << key->name;
+std::string KeyPem(const TestKey& key) {
+  const std::string pem = ReadAll(DataFolder() + "/keys/" + NameOf(key) + ".pem");
+  EXPECT_FALSE(pem.empty()) << "no prepared key " << NameOf(key);
   return pem;
 }
 
-Bytes MakeCertificate(const CertSpec& spec, EVP_PKEY* subjectKey, EVP_PKEY* issuerKey) {
+Bytes MakeCertificate(const CertSpec& spec, const TestKey& subjectKey, const TestKey& issuerKey) {
   int number = 0;
   Bytes der =
-      Lookup(prepared::DescribeCertificate(spec, subjectKey->name, issuerKey->name), &number);
+      Lookup(prepared::DescribeCertificate(spec, NameOf(subjectKey), NameOf(issuerKey)), &number);
   if (number != 0) Index().certificates[ToString(der)] = number;
   return der;
 }
@@ -109,7 +129,7 @@ Bytes MakePfx(const std::vector<PfxEntry>& entries, const char* pass, bool legac
       ADD_FAILURE() << "MakePfx takes only certificates made from prepared lines";
       return {};
     }
-    described.push_back({it->second, e.key ? e.key->name : "-"});
+    described.push_back({it->second, e.key ? NameOf(*e.key) : "-"});
   }
   int number = 0;
   return Lookup(prepared::DescribePfx(described, pass, legacy), &number);
@@ -157,10 +177,7 @@ std::string NewWorkFolder() {
 }
 
 std::string CertPem(const Bytes& der) {
-  std::string base64(4 * ((der.size() + 2) / 3) + 1, '\0');
-  const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(base64.data()), der.data(),
-                                static_cast<int>(der.size()));
-  base64.resize(static_cast<size_t>(n));
+  const std::string base64 = Base64Reference(der);
   std::string pem = "-----BEGIN CERTIFICATE-----\n";
   for (size_t i = 0; i < base64.size(); i += 64) pem += base64.substr(i, 64) + "\n";
   return pem + "-----END CERTIFICATE-----\n";
