@@ -88,15 +88,20 @@ int32_t UnregisterTypeLibraryOf(std::string_view modulePath) {
   if (HRESULT hr = LoadModuleTypeLibrary(modulePath, lib.out(), &from); FAILED(hr)) return hr;
   const LibAttr attr(lib.get());
   if (FAILED(attr.result())) return attr.result();
+  const TLIBATTR& a = *attr;
+  // Not registered (any more): nothing to remove.
+  BSTR registered = nullptr;
+  if (FAILED(QueryPathOfRegTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, &registered))) {
+    return S_OK;
+  }
+  SysFreeString(registered);
   using Unregister = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
   HMODULE oleaut = GetModuleHandleA("oleaut32.dll");
   if (oleaut == nullptr) return S_OK;
   auto unregister = reinterpret_cast<Unregister>(
       reinterpret_cast<void*>(GetProcAddress(oleaut, "UnRegisterTypeLib")));
   if (unregister == nullptr) return S_OK;
-  const HRESULT hr = unregister((*attr).guid, (*attr).wMajorVerNum, (*attr).wMinorVerNum,
-                                (*attr).lcid, (*attr).syskind);
-  return hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED ? S_OK : hr;
+  return unregister(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
 }
 
 int32_t LoadRegisteredTypeInfo(const void* libid, uint16_t major, uint16_t minor, uint32_t lcid,

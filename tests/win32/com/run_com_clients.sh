@@ -9,7 +9,8 @@
 #      before step 1.
 #   run_com_clients.sh <ZYQSecuritiesATL.dll> <client .exe> <work folder> <syswow64|system32>
 # syswow64 for the 32-bit DLL (the 32-bit regsvr32, cscript and reg), system32 for the 64-bit
-# one. WINEPREFIX is set by the caller.
+# one, whose tools are started with Wine's 64-bit loader: started by the 32-bit one, "system32"
+# would lead to the 32-bit tools. WINEPREFIX is set by the caller.
 set -euo pipefail
 dll=$(realpath "$1")
 client=$(realpath "$2")
@@ -21,18 +22,22 @@ mkdir -p "$work/files"
 cp "$dll" "$work/ZYQSecuritiesATL.dll"
 cd "$work"
 winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+loader=wine
+[[ $system == system32 ]] && loader=/usr/lib/wine/wine64
 tool() { echo "C:\\windows\\$system\\$1"; }
 server=$(winpath ZYQSecuritiesATL.dll)
 
 # The classes as the registry view of this architecture holds them.
 export_classes() {
-  wine "$(tool reg.exe)" export 'HKLM\Software\Classes' "$(winpath .)\\$1" /y >/dev/null
+  "$loader" "$(tool reg.exe)" export 'HKLM\Software\Classes' "$(winpath .)\\$1" /y >/dev/null
   iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\r' > "$1.txt"
 }
 export_classes before.reg
-wine "$(tool regsvr32.exe)" /s "$server"
+"$loader" "$(tool regsvr32.exe)" /s "$server"
 registered=1
-unregister() { [[ ${registered:-0} == 1 ]] && wine "$(tool regsvr32.exe)" /u /s "$server"; }
+unregister() {
+  if [[ $registered == 1 ]]; then "$loader" "$(tool regsvr32.exe)" /u /s "$server" || true; fi
+}
 trap unregister EXIT
 
 # The sentinel line is required: cscript ends with status 0 whatever happens in the script.
@@ -60,13 +65,13 @@ for script in client.js client.vbs; do
   prefix=J
   [[ $script == *.vbs ]] && prefix=V
   user="$prefix$(date +%s%N | tail -c 10)"
-  out=$(run_script wine "$(tool cscript.exe)" //nologo "$(winpath "$here/$script")" request "$user")
+  out=$(run_script "$loader" "$(tool cscript.exe)" //nologo "$(winpath "$here/$script")" request "$user")
   data pkcs10 "$out" | base64 -d > "$user.req"
   openssl req -inform DER -in "$user.req" -verify -noout 2>&1 | grep -q 'verify OK'
   openssl x509 -req -inform DER -in "$user.req" -CA ca.pem -CAkey ca.key \
     -set_serial "0x$RANDOM$RANDOM" -days 30 -extfile ext.cnf -out "$user.pem" 2>/dev/null
   openssl crl2pkcs7 -nocrl -certfile "$user.pem" -certfile ca.pem -outform DER -out "$user.p7b"
-  out=$(ZYQSEC_UI="script:$(winpath dialogs.txt)" run_script wine "$(tool cscript.exe)" //nologo \
+  out=$(ZYQSEC_UI="script:$(winpath dialogs.txt)" run_script "$loader" "$(tool cscript.exe)" //nologo \
     "$(winpath "$here/$script")" finish "$user" "$(base64 -w0 "$user.p7b")" "$(winpath files)")
   # What the script got, checked by openssl: the signer's certificate is the one the authority
   # issued, the exported file holds it with its key, both signatures verify.
@@ -88,8 +93,10 @@ done
 echo "== C++ client"
 wine "$client"
 
-wine "$(tool regsvr32.exe)" /u /s "$server"
+"$loader" "$(tool regsvr32.exe)" /u /s "$server"
 registered=0
+# Unregistering what is not registered is no error.
+"$loader" "$(tool regsvr32.exe)" /u /s "$server"
 export_classes after.reg
 if ! diff before.reg.txt after.reg.txt; then
   echo "FAIL: unregistration left the registry different from before registration"
