@@ -84,8 +84,10 @@ for script in client.js client.vbs; do
     2>/dev/null
   cmp <(openssl pkey -in "$user.pfx.pem" -pubout) <(openssl x509 -in "$user.pem" -noout -pubkey)
   data pkcs7 "$out" | base64 -d > "$user.p7"
-  openssl cms -verify -binary -inform DER -in "$user.p7" -CAfile ca.pem -out "$user.signed" \
-    2>/dev/null
+  if ! openssl cms -verify -binary -inform DER -in "$user.p7" -CAfile ca.pem -out "$user.signed"; then
+    echo "FAIL: openssl does not verify the PKCS#7 signature of $script"
+    exit 1
+  fi
   cmp "$user.signed" order.txt
   data pkcs1 "$out" | base64 -d > "$user.sig"
   openssl dgst -sha1 -verify <(openssl x509 -in "$user.pem" -noout -pubkey) \
