@@ -5,7 +5,8 @@
 #   bash scripts/build-windows.sh            # both DLLs, import libraries, header, zyqsec.exe
 #   bash scripts/build-windows.sh --test     # the same, then the Windows suites under Wine
 #
-# Output: build-win32/dist and build-win64/dist. Each build folder has its own Wine prefix
+# Output: build-win32/dist and build-win64/dist, each with its installer ZYQSecuritiesATL.msi
+# (x86: the 32-bit DLL; x64: both DLLs), built with wixl by packaging/msi/build-msi.sh. Each build folder has its own Wine prefix
 # (wineprefix/), made once under the Chinese (Taiwan) locale so that the ANSI code page is 950.
 set -euo pipefail
 
@@ -43,4 +44,10 @@ for arch in i686:build-win32 x86_64:build-win64; do
   bash "$session" stop "$WINEPREFIX"
   echo "$triple: $dist"
 done
+version=$(sed -n 's/^project(ZYQSecuritiesATL VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+bash "$root/packaging/msi/build-msi.sh" "$root/build-win32/dist/ZYQSecuritiesATL.msi" "$version" \
+  "$root/build-win32/dist"
+bash "$root/packaging/msi/build-msi.sh" "$root/build-win64/dist/ZYQSecuritiesATL.msi" "$version" \
+  "$root/build-win32/dist" "$root/build-win64/dist"
+echo "installers: build-win32/dist/ZYQSecuritiesATL.msi (x86), build-win64/dist/ZYQSecuritiesATL.msi (x64)"
 exit $status

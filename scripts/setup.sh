@@ -30,10 +30,10 @@ fi
 
 # The Windows build (scripts/build-windows.sh): mingw-w64 and Wine with its 32-bit half, whose
 # PKCS#12 import needs the 32-bit GnuTLS (only a recommendation of Wine, so named here), and
-# the zh_TW locale under which the test prefix gets code page 950.
+# the zh_TW locale under which the test prefix gets code page 950; wixl builds the installer.
 windows_packages=(
   wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
-  libgnutls30:i386 locales
+  libgnutls30:i386 locales wixl
 )
 sudo_cmd=()
 [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)

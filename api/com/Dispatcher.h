@@ -1,4 +1,6 @@
-// IDispatch of IZYQapi, driven by the method table.
+// IDispatch of IZYQapi. On Windows the system's type information of the registered type library
+// drives it (TypeLibraryDispatcher.cpp); elsewhere the method table does, as below
+// (Dispatcher.cpp).
 //
 // GetIDsOfNames: names compare without regard to case; the first name is the method's, the
 // others are parameter names, which get the parameter's position (0 for the first).

@@ -1,4 +1,9 @@
 // The COM server's entry points, the only COM symbols the library exports.
+//
+// Registration writes the ProgID and class entries under HKEY_CLASSES_ROOT, then the type
+// library's: on Windows the system registers the library's TYPELIB resource (RegisterTypeLib)
+// and removes it again (UnRegisterTypeLib); elsewhere the server writes the record that its own
+// type information is loaded by.
 #define ZYQ_BUILDING_LIBRARY 1
 #include "api/com/ClassFactory.h"
 #include "api/com/ComInterfaces.h"
@@ -6,6 +11,7 @@
 #include "api/com/ServerRegistration.h"
 #include "platform/LibraryFile.h"
 #include "platform/Registry.h"
+#include "platform/TypeLibraries.h"
 
 using namespace zyq;
 
@@ -27,7 +33,13 @@ ZYQ_COM_API HRESULT STDMETHODCALLTYPE DllRegisterServer(void) {
   try {
     const std::string path = platform::LibraryFilePath();
     if (path.empty()) return SELFREG_E_CLASS;
-    return com::RegisterServer(platform::CurrentRegistry(), path);
+    platform::Registry& registry = platform::CurrentRegistry();
+    if (HRESULT hr = com::RegisterClassEntries(registry, path); hr != S_OK) return hr;
+#if defined(_WIN32)
+    return platform::RegisterTypeLibraryOf(path);
+#else
+    return com::RegisterTypeLibraryRecord(registry, path);
+#endif
   } catch (...) {
     return E_OUTOFMEMORY;
   }
@@ -35,7 +47,15 @@ ZYQ_COM_API HRESULT STDMETHODCALLTYPE DllRegisterServer(void) {
 
 ZYQ_COM_API HRESULT STDMETHODCALLTYPE DllUnregisterServer(void) {
   try {
-    return com::UnregisterServer(platform::CurrentRegistry());
+    platform::Registry& registry = platform::CurrentRegistry();
+    if (HRESULT hr = com::UnregisterClassEntries(registry); hr != S_OK) return hr;
+#if defined(_WIN32)
+    const std::string path = platform::LibraryFilePath();
+    if (path.empty()) return SELFREG_E_TYPELIB;
+    return platform::UnregisterTypeLibraryOf(path);
+#else
+    return com::UnregisterTypeLibraryRecord(registry);
+#endif
   } catch (...) {
     return E_OUTOFMEMORY;
   }

@@ -98,7 +98,7 @@ HRESULT HresultFromSystemError(SysError error) {
   return static_cast<HRESULT>((error & 0xFFFFu) | 0x80070000u);
 }
 
-HRESULT RegisterServer(Registry& registry, std::string_view libraryPath) {
+HRESULT RegisterClassEntries(Registry& registry, std::string_view libraryPath) {
   const std::string classDescription = platform::WideToAnsi(kClassDescription);
   const std::string clsid = GuidText(CLSID_ZYQapi);
   const std::string libid = GuidText(LIBID_ZYQSECURITIESATLLib);
@@ -122,8 +122,12 @@ HRESULT RegisterServer(Registry& registry, std::string_view libraryPath) {
   w.Key(ClassKey() + "\\InprocServer32", libraryPath);
   w.Value(ClassKey() + "\\InprocServer32", "ThreadingModel", "Apartment");
   w.Key(ClassKey() + "\\TypeLib", libid);
+  return w.result();
+}
 
-  // The type library: its version key, and the interface it describes.
+HRESULT RegisterTypeLibraryRecord(Registry& registry, std::string_view libraryPath) {
+  const std::string libid = GuidText(LIBID_ZYQSECURITIESATLLib);
+  EntryWriter w(registry);
   w.Key(TypeLibraryVersionKey(), platform::WideToAnsi(kTypeLibraryDescription));
   w.Key(TypeLibraryVersionKey() + "\\FLAGS", "0");
   w.Key(TypeLibraryVersionKey() + "\\HELPDIR", FolderOf(libraryPath));
@@ -138,9 +142,23 @@ HRESULT RegisterServer(Registry& registry, std::string_view libraryPath) {
   return w.result();
 }
 
-HRESULT UnregisterServer(Registry& registry) {
-  for (const std::string& path : {std::string(kProgId), std::string(kVersionIndependentProgId),
-                                  ClassKey(), TypeLibraryVersionKey(), InterfaceKey()}) {
+HRESULT RegisterServer(Registry& registry, std::string_view libraryPath) {
+  if (HRESULT hr = RegisterClassEntries(registry, libraryPath); hr != S_OK) return hr;
+  return RegisterTypeLibraryRecord(registry, libraryPath);
+}
+
+HRESULT UnregisterClassEntries(Registry& registry) {
+  for (const std::string& path :
+       {std::string(kProgId), std::string(kVersionIndependentProgId), ClassKey()}) {
+    if (SysError error = DeleteIfPresent(registry, path); error != platform::kErrorSuccess) {
+      return HresultFromSystemError(error);
+    }
+  }
+  return S_OK;
+}
+
+HRESULT UnregisterTypeLibraryRecord(Registry& registry) {
+  for (const std::string& path : {TypeLibraryVersionKey(), InterfaceKey()}) {
     if (SysError error = DeleteIfPresent(registry, path); error != platform::kErrorSuccess) {
       return HresultFromSystemError(error);
     }
@@ -160,6 +178,11 @@ HRESULT UnregisterServer(Registry& registry) {
     }
   }
   return S_OK;
+}
+
+HRESULT UnregisterServer(Registry& registry) {
+  if (HRESULT hr = UnregisterClassEntries(registry); hr != S_OK) return hr;
+  return UnregisterTypeLibraryRecord(registry);
 }
 
 HRESULT FindRegisteredTypeLibrary(Registry& registry) {

@@ -26,12 +26,21 @@
 namespace zyq::com {
 
 // Writes every entry; the first failing registry call stops the registration and its error is
-// returned as an HRESULT.
+// returned as an HRESULT. The same as RegisterClassEntries, then RegisterTypeLibraryRecord.
 HRESULT RegisterServer(platform::Registry& registry, std::string_view libraryPath);
 
+// The ProgID keys and the class key (the system writes the type library's part on Windows, where
+// RegisterTypeLib registers the TYPELIB resource instead of RegisterTypeLibraryRecord).
+HRESULT RegisterClassEntries(platform::Registry& registry, std::string_view libraryPath);
+// The type library's version key and the interface key.
+HRESULT RegisterTypeLibraryRecord(platform::Registry& registry, std::string_view libraryPath);
+
 // Removes the ProgID keys, the class key, the type library's version key (and its LIBID key
-// when no other version is left) and the interface key. Missing entries are no error.
+// when no other version is left) and the interface key. Missing entries are no error. The same
+// as UnregisterClassEntries, then UnregisterTypeLibraryRecord.
 HRESULT UnregisterServer(platform::Registry& registry);
+HRESULT UnregisterClassEntries(platform::Registry& registry);
+HRESULT UnregisterTypeLibraryRecord(platform::Registry& registry);
 
 // What loading the registered type library finds: S_OK when the registration record names the
 // library's file, TYPE_E_LIBNOTREGISTERED when there is none.
