@@ -1,6 +1,7 @@
 // PKCS#12 files through CryptoAPI's PFX functions.
 //
-// Import: PFXImportCertStore brings the keys in exportable; each key is then moved into a key
+// Import: PFXImportCertStore brings the keys in exportable; each key, its private exponent and
+// CRT values checked against its primes (RsaPrivateValues.h), is then moved into a key
 // container of the port's own naming (a fresh UUID, or the container that holds the same key
 // already) with the key spec and flags asked for, and the certificate's link is set to it.
 // That keeps one container per key on every system: some place every imported key in one
