@@ -23,6 +23,9 @@
 #include "platform/Registry.h"
 #include "platform/Uuid.h"
 #include "platform/common/certs/Digest.h"
+#include "platform/common/certs/Pkcs12Encoding.h"
+#include "platform/common/certs/Pkcs12Primitives.h"
+#include "platform/win32/keys/KeyBlobs.h"
 
 namespace zyq::platform {
 namespace {
@@ -262,6 +265,81 @@ TEST_F(Win32Port, OpenSslPkcs12ImportsWithAKeyThatSigns) {
   ASSERT_EQ(reread.Enumerate(&rereadCerts), kErrorSuccess);
   ASSERT_EQ(rereadCerts.size(), 1u);
   EXPECT_EQ(rereadCerts[0].keyLink()->containerName, link.containerName);
+}
+
+// A 512-bit key whose private exponent (63 bytes) and dP (31 bytes) are shorter than their
+// fields in a PRIVATEKEYBLOB, as RSAPrivateKey DER. Wine's PKCS#12 import leaves every field from
+// dP on unwritten for such a key.
+constexpr const char* kShortValuesKey =
+    "30820139020100024100a967176b01fb1c2cd8e3711b3cd8aac387e29d937e0090e855d7998334ea16d88beee0"
+    "7966540da0bcff654eff3195944b032308eed6045044b44701eb462cf30203010001023f493f7ffd9fea08fe95"
+    "1c265441bd1b532659d265be5c14f169560e172da4f1bf5f62b4bfe15846e579a910cfe57148652a9a9371e0bc"
+    "909d0b34baf07f9281022100c701dee2065994c780777f994a15b078c2e308af2c32c8cd3aa96fbcedb8b97302"
+    "2100d9eac5d1ffeec4d5555aaafc7b56449a06cdb3f51da4db5c1b3553e4a265de810220008cb3c5e2089b4d95"
+    "c03ebcf8a468b15cb06dd4b60589e26f380a93f6001d9b0220696c1ba17958309f2838c1c97d7d8198a63bf398"
+    "5c6bf9b7386e77147fc01a81022100c6a4b2356e856ba4ee7ee55fbb7a6bbb13439c4ce35cc185cd2eb929eb8c"
+    "2003";
+
+TEST_F(Win32Port, Pkcs12KeyWithShortPrivateValuesImportsWhole) {
+  const std::string hex = kShortValuesKey;
+  Bytes rsaKey;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    rsaKey.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  SecretBytes blob, pkcs8;
+  ASSERT_EQ(win32::PrivateKeyDerToBlob(rsaKey, kCalgRsaKeyx, &blob), kErrorSuccess);
+  ASSERT_EQ(win32::BlobToPkcs8(blob.bytes(), &pkcs8), kErrorSuccess);
+
+  // A self-signed certificate of the key, from a container of its own.
+  KeyProvInfo maker;
+  ASSERT_EQ(ImportPrivateKey(pkcs8.bytes(), kMsEnhancedProv, kProvRsaFull, kAtKeyExchange,
+                             kCryptExportable, &maker),
+            kErrorSuccess);
+  const std::string subject = "CN=Short Values " + Unique();
+  BYTE name[512];
+  DWORD nameSize = sizeof name;
+  ASSERT_TRUE(CertStrToNameA(X509_ASN_ENCODING, subject.c_str(), CERT_X500_NAME_STR, nullptr, name,
+                             &nameSize, nullptr));
+  HCRYPTPROV prov = 0;
+  ASSERT_TRUE(
+      CryptAcquireContextA(&prov, maker.containerName.c_str(), kMsEnhancedProv, kProvRsaFull, 0));
+  CERT_NAME_BLOB nameBlob{nameSize, name};
+  std::wstring container(maker.containerName.begin(), maker.containerName.end());
+  CRYPT_KEY_PROV_INFO keyInfo{};
+  keyInfo.pwszContainerName = container.data();
+  keyInfo.dwProvType = kProvRsaFull;
+  keyInfo.dwKeySpec = AT_KEYEXCHANGE;
+  PCCERT_CONTEXT made = CertCreateSelfSignCertificate(prov, &nameBlob, 0, &keyInfo, nullptr,
+                                                      nullptr, nullptr, nullptr);
+  CryptReleaseContext(prov, 0);
+  ASSERT_NE(made, nullptr);
+  const Bytes cer(made->pbCertEncoded, made->pbCertEncoded + made->cbCertEncoded);
+  CertFreeCertificateContext(made);
+
+  // The file holds the key as it is; the port's import must keep every value of it.
+  Bytes pfx;
+  const common::Pkcs12Item item{cer, pkcs8.bytes(), u"", u""};
+  ASSERT_EQ(common::EncodePkcs12({item}, std::u16string_view(u"pw1234"), common::RandomBytes, &pfx),
+            kErrorSuccess);
+  CertStore store;
+  ASSERT_EQ(ImportPfx(pfx, std::u16string_view(u"pw1234"), kPfxExportable, &store), kErrorSuccess);
+  std::vector<CertContext> certs;
+  ASSERT_EQ(store.Enumerate(&certs), kErrorSuccess);
+  ASSERT_EQ(certs.size(), 1u);
+  ASSERT_TRUE(certs[0].keyLink().has_value());
+  const KeyProvInfo link = *certs[0].keyLink();
+  SecretBytes back;
+  ASSERT_EQ(ExportPrivateKey(link, &back), kErrorSuccess);
+  EXPECT_TRUE(back.bytes() == pkcs8.bytes());
+
+  const std::string text = "order 2330 sell 10 @ 601.00";
+  const Bytes content(text.begin(), text.end());
+  Bytes digest;
+  ASSERT_TRUE(common::ComputeDigest(kCalgSha1, content, &digest));
+  std::vector<uint8_t> signature;
+  ASSERT_EQ(SignHashWithKey(link, kCalgSha1, digest, &signature), kErrorSuccess);
+  EXPECT_TRUE(SystemVerifies(cer, kCalgSha1, content, signature));
+  EXPECT_EQ(DeleteKeyContainers({maker, link}), kErrorSuccess);
 }
 
 TEST_F(Win32Port, EachImportedKeyKeepsAContainerOfItsOwn) {

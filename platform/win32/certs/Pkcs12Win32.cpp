@@ -1,6 +1,7 @@
 // PKCS#12 files through CryptoAPI's PFX functions.
 //
-// Import: PFXImportCertStore brings the keys in exportable; each key is then moved into a key
+// Import: PFXImportCertStore brings the keys in exportable; each key, its private exponent and
+// CRT values checked against its primes (RsaPrivateValues.h), is then moved into a key
 // container of the port's own naming (a fresh UUID, or the container that holds the same key
 // already) with the key spec and flags asked for, and the certificate's link is set to it.
 // That keeps one container per key on every system: some place every imported key in one
@@ -17,6 +18,8 @@
 #include "platform/Pkcs12.h"
 #include "platform/common/certs/Pkcs12Encoding.h"
 #include "platform/win32/WinHandles.h"
+#include "platform/win32/keys/KeyBlobs.h"
+#include "platform/win32/keys/RsaPrivateValues.h"
 
 namespace zyq::platform {
 namespace {
@@ -72,19 +75,30 @@ SysError SystemImport(ByteView blob, PfxPassword password, DWORD flags, StoreOwn
   return e;
 }
 
+// One key of a system import as PKCS#8, its private exponent and CRT values checked against its
+// primes first: a system import may leave them unwritten (RsaPrivateValues.h).
+SysError ExportSystemKey(const KeyProvInfo& link, SecretBytes* pkcs8) {
+  std::unique_ptr<KeyContext> context;
+  if (SysError err = AcquireKeyContext(link, &context)) return err;
+  SecretBytes blob;
+  if (SysError err = context->ExportPrivateKeyBlob(link.keySpec, &blob)) return err;
+  if (SysError err = win32::RestoreRsaPrivateValues(blob.bytes())) return err;
+  return win32::BlobToPkcs8(blob.bytes(), pkcs8);
+}
+
 // The private key that a system import linked to a certificate. Some systems record a key spec
 // other than AT_KEYEXCHANGE or AT_SIGNATURE (3) for every imported key: the container's own
 // keys are then tried, exchange key first. *keySpec is the spec the key was found under.
 SysError ExportImportedKey(const KeyProvInfo& link, SecretBytes* pkcs8, uint32_t* keySpec) {
   if (link.keySpec == kAtKeyExchange || link.keySpec == kAtSignature) {
     *keySpec = link.keySpec;
-    return ExportPrivateKey(link, pkcs8);
+    return ExportSystemKey(link, pkcs8);
   }
   SysError err = kNteNoKey;
   for (uint32_t spec : {kAtKeyExchange, kAtSignature}) {
     KeyProvInfo candidate = link;
     candidate.keySpec = spec;
-    err = ExportPrivateKey(candidate, pkcs8);
+    err = ExportSystemKey(candidate, pkcs8);
     if (err == kErrorSuccess) {
       *keySpec = spec;
       return err;
