@@ -32,6 +32,10 @@ export_classes() {
   "$loader" "$(tool reg.exe)" export 'HKLM\Software\Classes' "$(winpath .)\\$1" /y >/dev/null
   iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\r' > "$1.txt"
 }
+# The script host registers its own type library the first time it runs in a prefix; run it once
+# before the first snapshot so that only the server's entries differ.
+printf 'WScript.Echo("ready")\n' > warm.js
+"$loader" "$(tool cscript.exe)" //nologo "$(winpath warm.js)" >/dev/null 2>&1 || true
 export_classes before.reg
 "$loader" "$(tool regsvr32.exe)" /s "$server"
 registered=1
