@@ -11,6 +11,7 @@
 #include "cli/JsonLine.h"
 #include "cli/NativeFrames.h"
 #include "platform/Secret.h"
+#include "platform/StandardStreams.h"
 #include "platform/Text.h"
 
 namespace zyq::cli {
@@ -236,6 +237,7 @@ int RunNativeHostCommand(const std::vector<std::string>&) {
   const OriginPolicy policy = OriginPolicy::Load(UserAllowListPath(), kSystemAllowListPath);
   PresetComBounds();
   // Frames are bytes; nothing else may write to standard output.
+  platform::UseBinaryStandardStreams();
   std::ios::sync_with_stdio(false);
   std::cin.tie(nullptr);
   return RunNativeHost(std::cin, std::cout, policy);

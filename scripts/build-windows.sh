@@ -31,13 +31,14 @@ for arch in i686:build-win32 x86_64:build-win64; do
   bash "$session" start "$WINEPREFIX"
   cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DZYQ_WERROR=ON -DZYQ_BUILD_TESTS=$([[ $run_tests == 1 ]] && echo ON || echo OFF) >/dev/null
-  targets=(ZYQSecuritiesATL zyqsec)
+  targets=(ZYQSecuritiesATL zyqsec zyqsec-native-host)
   [[ $run_tests == 1 ]] && targets+=(zyq_windows_tests)
   cmake --build "$build" -j"$jobs" --target "${targets[@]}"
   dist=$build/dist
   mkdir -p "$dist"
   cp "$build/api/ZYQSecuritiesATL.dll" "$build/api/ZYQSecuritiesATL.lib" "$dist/"
-  cp "$build/cli/zyqsec.exe" "$root/include/ZYQSecuritiesATL.h" "$dist/"
+  cp "$build/cli/zyqsec.exe" "$build/cli/zyqsec-native-host.exe" "$root/include/ZYQSecuritiesATL.h" \
+    "$dist/"
   if [[ $run_tests == 1 ]]; then
     (cd "$build" && ctest --output-on-failure -L windows) || status=1
   fi

@@ -18,6 +18,7 @@ trap 'rm -rf "$stage"' EXIT
 cp "$root/packaging/msi/ZYQSecuritiesATL.wxs" "$stage/"
 ln -s "$(realpath "$dist32")" "$stage/dist32"
 ln -s "$root/docs" "$stage/docs"
+ln -s "$root/packaging/native-messaging/windows" "$stage/native-messaging"
 args=(-D "Version=$version" -D "Clsid=$(guid CLSID_ZYQapi)"
       -D "Libid=$(guid LIBID_ZYQSECURITIESATLLib)" -D "Iid=$(guid IID_IZYQapi)")
 if [[ -n $dist64 ]]; then

@@ -1,0 +1,7 @@
+#include "platform/StandardStreams.h"
+
+namespace zyq::platform {
+
+void UseBinaryStandardStreams() {}
+
+}  // namespace zyq::platform
