@@ -234,7 +234,7 @@ int RunNativeHost(std::istream& in, std::ostream& out, const OriginPolicy& polic
 }
 
 int RunNativeHostCommand(const std::vector<std::string>&) {
-  const OriginPolicy policy = OriginPolicy::Load(UserAllowListPath(), kSystemAllowListPath);
+  const OriginPolicy policy = OriginPolicy::LoadInstalled();
   PresetComBounds();
   // Frames are bytes; nothing else may write to standard output.
   platform::UseBinaryStandardStreams();

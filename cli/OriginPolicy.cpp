@@ -1,8 +1,8 @@
 #include "cli/OriginPolicy.h"
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include "platform/FileSystem.h"
+#include "platform/HostInfo.h"
+#include "platform/Paths.h"
 
 namespace zyq::cli {
 namespace {
@@ -63,12 +63,17 @@ Parsed ParseList(std::string_view text) {
   return parsed;
 }
 
+// The file's text; empty when there is no path or the file cannot be read.
 std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  std::string text;
+  if (path.empty() || platform::CurrentFileSystem().ReadFile(path, &text) != 0) return {};
+  return text;
+}
+
+// <folder>\zyqsec\allowed-origins by the machine's path rules; empty without a folder.
+std::string AllowListIn(const std::string& folder) {
+  if (folder.empty()) return {};
+  return platform::JoinPath(platform::JoinPath(folder, "zyqsec"), "allowed-origins");
 }
 
 }  // namespace
@@ -149,11 +154,9 @@ bool OriginPolicy::Permits(std::string_view origin, OperationClass operationClas
   return false;
 }
 
-std::string UserAllowListPath() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config != nullptr && config[0] == '/') return std::string(config) + "/zyqsec/allowed-origins";
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : "") + "/.config/zyqsec/allowed-origins";
+OriginPolicy OriginPolicy::LoadInstalled() {
+  const platform::SettingsFolders folders = platform::FindSettingsFolders();
+  return Load(AllowListIn(folders.user), AllowListIn(folders.machine));
 }
 
 }  // namespace zyq::cli

@@ -1,8 +1,9 @@
 // The origins a web page may call the component from: an allow-list the user edits, and one an
 // administrator installs for the whole machine, which wins.
 //
-//   user:    $XDG_CONFIG_HOME/zyqsec/allowed-origins (~/.config/zyqsec/allowed-origins)
-//   system:  /etc/zyqsec/allowed-origins
+//   user:    $XDG_CONFIG_HOME/zyqsec/allowed-origins (~/.config/zyqsec/allowed-origins);
+//            on Windows %APPDATA%\zyqsec\allowed-origins
+//   system:  /etc/zyqsec/allowed-origins; on Windows %ProgramData%\zyqsec\allowed-origins
 //
 // One origin a line, exactly as a browser writes it (scheme://host or scheme://host:port, no
 // path, no trailing "/"; http or https), then optional words:
@@ -35,6 +36,8 @@ class OriginPolicy {
  public:
   // Reads the two files (a missing file is an empty list).
   static OriginPolicy Load(const std::string& userFile, const std::string& systemFile);
+  // Load of the files in this machine's settings folders (listed above).
+  static OriginPolicy LoadInstalled();
   // The same from the files' texts.
   static OriginPolicy FromTexts(std::string_view userText, std::string_view systemText);
 
@@ -54,7 +57,5 @@ class OriginPolicy {
 bool IsWebOrigin(std::string_view text);
 
 // The files' places on this machine.
-std::string UserAllowListPath();
-inline constexpr const char* kSystemAllowListPath = "/etc/zyqsec/allowed-origins";
 
 }  // namespace zyq::cli

@@ -41,6 +41,18 @@ SysError ListNetworkAdapters(std::vector<NetworkAdapter>* adapters);
 // of the user's account; empty when there is none. ANSI text.
 std::string UserProfileFolder();
 
+// The folders where programs keep their settings files, ANSI text; a member is empty when the
+// system names no such folder.
+struct SettingsFolders {
+  // The user's own: Windows' roaming application data folder; elsewhere $XDG_CONFIG_HOME when it
+  // is an absolute path, else ~/.config.
+  std::string user;
+  // The machine's, which only an administrator writes: Windows' common application data folder;
+  // elsewhere /etc.
+  std::string machine;
+};
+SettingsFolders FindSettingsFolders();
+
 // The library's file version (four numbers), from the version record built into it.
 // Returns false with *error set when the record cannot be read.
 bool ReadLibraryFileVersion(std::array<uint16_t, 4>* version, SysError* error);

@@ -79,4 +79,14 @@ std::string UserProfileFolder() {
   return std::string();
 }
 
+SettingsFolders FindSettingsFolders() {
+  SettingsFolders folders{.user = {}, .machine = "/etc"};
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config == '/') {
+    folders.user = Utf8ToAnsi(config);
+  } else if (std::string home = UserProfileFolder(); !home.empty()) {
+    folders.user = home + "/.config";
+  }
+  return folders;
+}
+
 }  // namespace zyq::platform

@@ -71,6 +71,15 @@ std::string UserProfileFolder() {
   return {};
 }
 
+SettingsFolders FindSettingsFolders() {
+  const auto folder = [](int id) -> std::string {
+    char path[MAX_PATH + 1] = {};
+    if (SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return {};
+    return path;
+  };
+  return {folder(CSIDL_APPDATA), folder(CSIDL_COMMON_APPDATA)};
+}
+
 bool ReadLibraryFileVersion(std::array<uint16_t, 4>* version, SysError* error) {
   const std::string path = LibraryFilePath();
   DWORD handle = 0;
