@@ -22,10 +22,13 @@ run_suite() {
 run_suite build
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-sanitize -DZYQ_SANITIZE=ON
-# ThreadSanitizer: only the library and the thread tests are built; any report fails the run.
+# ThreadSanitizer: only the library and the thread tests of the C and COM front-ends are built;
+# any report fails the run. The Java threads test is left out here: the runtime cannot see the
+# virtual machine join its threads (the VM is not instrumented), so the exit handlers that run
+# after them are reported against their last calls. It runs in the two builds above.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZYQ_WERROR=ON -DZYQ_SANITIZE=thread
-cmake --build build-tsan -j "$jobs" --target thread_tests zyq_java_threads
-(cd build-tsan && ctest --output-on-failure --timeout 900 -R 'FrontEndThreadsTest|JavaThreads')
+cmake --build build-tsan -j "$jobs" --target thread_tests
+(cd build-tsan && ctest --output-on-failure --timeout 900 -R 'FrontEndThreadsTest')
 # A short fuzzing run of every target (20 s each) over its seed corpus.
 bash scripts/fuzz.sh 20
 # The packages made from the normal build, installed and used from C, CMake and Java.

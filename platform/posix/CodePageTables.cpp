@@ -11,6 +11,7 @@
 
 #include "platform/Text.h"
 #include "platform/posix/CodePageTables.h"
+#include "platform/posix/ProcessLifetime.h"
 
 namespace zyq::platform::posix {
 namespace {
@@ -78,8 +79,9 @@ CodePageTable::CodePageTable(unsigned cp) : codePage(cp) {
 }
 
 const CodePageTable& AnsiTable() {
-  static const CodePageTable table(AnsiBasics().codePage);
-  return table;
+  // Any thread may convert text until the process ends, so the table is never destroyed.
+  static const ProcessLifetime<CodePageTable> table(AnsiBasics().codePage);
+  return table.get();
 }
 
 const AnsiCodePageBasics& AnsiBasics() {

@@ -238,6 +238,9 @@ void StateDatabase::CloseForTesting() {
 }
 
 StateDatabase::~StateDatabase() {
+  // Also run when the process exits: the locks order the closing after the last use by another
+  // thread, which may have ended without being joined.
+  std::scoped_lock lock(mutex_, statementsMutex_);
   for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
   sqlite3_close(db_);
 }

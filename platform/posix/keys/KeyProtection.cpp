@@ -25,6 +25,13 @@ struct State {
   std::string folder;
   std::shared_ptr<const MasterKey> verified;  // matches the database's record
   bool migrationPending = false;
+
+  // Destroyed when the process exits: the lock orders the release of the key after whatever
+  // another thread last did with it, also a thread that ended without being joined.
+  ~State() {
+    std::lock_guard lock(mutex);
+    verified.reset();
+  }
 };
 
 State& Current() {
