@@ -26,6 +26,11 @@ unsigned ReadAnsiCodePage() {
   return 950;
 }
 
+bool IsWindowsAnsiCodePage(unsigned cp) {
+  return cp == 874 || cp == 932 || cp == 936 || cp == 949 || cp == 950 ||
+         (cp >= 1250 && cp <= 1258) || cp == 65001;
+}
+
 // Converts one byte sequence to a single UTF-16 code unit, or 0 when it is not exactly one
 // BMP character of the code page.
 char16_t ConvertOne(iconv_t cd, const unsigned char* bytes, size_t n) {
@@ -88,7 +93,10 @@ const AnsiCodePageBasics& AnsiBasics() {
   static const AnsiCodePageBasics basics = [] {
     AnsiCodePageBasics made;
     made.codePage = ReadAnsiCodePage();
-    if (made.codePage == 65001) {
+    // Every code page Windows can take as the ANSI code page keeps ASCII in its lower half; only
+    // another setting (an EBCDIC page, say) is asked of iconv, whose first use in a process loads
+    // its conversion modules and costs more than loading the library.
+    if (IsWindowsAnsiCodePage(made.codePage)) {
       made.asciiSame = true;
       return made;
     }

@@ -196,8 +196,16 @@ StateDatabase* StateDatabase::Open(SysError* error) {
   ::chmod(path.c_str(), 0600);
   sqlite3_busy_timeout(db, 10000);
   sqlite3_extended_result_codes(db, 1);
-  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;",
+  sqlite3_exec(db,
+               "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; "
+               "PRAGMA journal_size_limit=0;",
                nullptr, nullptr, nullptr);
+  // The log and its index outlive the last connection, so that the next process (the library
+  // opens the database while it loads) finds them instead of creating both files again. The
+  // size limit empties the log when the last connection closes, after its checkpoint: a log
+  // left behind holds no page that could be replayed onto another database file put in place.
+  int persist = 1;
+  sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
   sqlite3_create_function_v2(db, kFaultFunction, 1, SQLITE_UTF8, nullptr, FailWithCode, nullptr,
                              nullptr, nullptr);
   // The connection is not shared yet, so the base schema runs without its lock: the open lock

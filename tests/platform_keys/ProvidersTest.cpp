@@ -33,6 +33,17 @@ TEST_F(ProvidersTest, BuiltInProvidersInEnumerationOrderThenNoMoreItems) {
   EXPECT_EQ(ListProviders(), expected);
   ProviderInfo p;
   EXPECT_EQ(EnumProvider(1000, &p), kErrorNoMoreItems);
+
+  // A state database that holds other state but no key tables yet lists the same, and is read
+  // without being given the key tables.
+  posix::StateDatabase::CloseForTesting();
+  ASSERT_NE(posix::StateDatabase::Open(), nullptr);
+  EXPECT_EQ(EnumerateAll(&end), expected);
+  EXPECT_EQ(end, kErrorNoMoreItems);
+  posix::Statement tables(posix::StateDatabase::Open()->handle(),
+                          "SELECT count(*) FROM sqlite_master WHERE name LIKE 'key%'");
+  ASSERT_EQ(tables.Step(), SQLITE_ROW);
+  EXPECT_EQ(tables.ColumnInt(0), 0);
 }
 
 TEST_F(ProvidersTest, InstalledProvidersSortByNameIgnoringCaseAndPersist) {

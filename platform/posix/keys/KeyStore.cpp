@@ -144,6 +144,22 @@ SysError LoadInstalledProviders(StateDatabase& db, std::vector<ProviderInfo>* pr
   return kErrorSuccess;
 }
 
+SysError ReadInstalledProviders(std::vector<ProviderInfo>* providers) {
+  SysError err = kErrorSuccess;
+  StateDatabase* db = StateDatabase::Open(&err);
+  if (db == nullptr) return err != kErrorSuccess ? err : kErrorRegistryIoFailed;
+  std::lock_guard lock(db->mutex());
+  Statement table(db->handle(),
+                  "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'key_providers'");
+  const int rc = table.Step();
+  if (rc == SQLITE_DONE) {
+    providers->clear();
+    return kErrorSuccess;
+  }
+  if (rc != SQLITE_ROW) return StepError(*db);
+  return LoadInstalledProviders(*db, providers);
+}
+
 SysError InsertProvider(StateDatabase& db, std::string_view name, uint32_t type) {
   Statement st(db, "INSERT INTO key_providers (name, type) VALUES (?, ?)");
   st.Bind(1, name).Bind(2, static_cast<int64_t>(type));

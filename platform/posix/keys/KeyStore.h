@@ -36,6 +36,10 @@ SysError KeyDatabaseWrite(const std::function<SysError(StateDatabase&)>& body);
 
 // Providers added with InstallProvider, in installation order.
 SysError LoadInstalledProviders(StateDatabase& db, std::vector<ProviderInfo>* providers);
+// The same, read without setting up the key tables (and without their migrations), since the
+// process-wide engine lists the providers while the library loads: a database that has no
+// provider table yet lists none.
+SysError ReadInstalledProviders(std::vector<ProviderInfo>* providers);
 // NTE_EXISTS when the name is taken.
 SysError InsertProvider(StateDatabase& db, std::string_view name, uint32_t type);
 // Deletes the provider row and every container of the provider; NTE_KEYSET_NOT_DEF if absent.

@@ -54,8 +54,7 @@ SysError LoadProviders(std::vector<ProviderInfo>* providers) {
   std::vector<ProviderInfo> installed;
   SysError err = kErrorSuccess;
   if (StateDatabaseExists()) {
-    err = posix::KeyDatabaseRead(
-        [&](posix::StateDatabase& db) { return posix::LoadInstalledProviders(db, &installed); });
+    err = posix::ReadInstalledProviders(&installed);
   }
   all.insert(all.end(), installed.begin(), installed.end());
   std::stable_sort(all.begin(), all.end(), NameLess);
