@@ -161,6 +161,8 @@ ZYQ_TARGET void Sha512CompressAvx2(std::uint64_t state[8], const unsigned char* 
                                    std::size_t count) {
   alignas(32) std::uint64_t wk2[160];
   alignas(16) std::uint64_t wk[80];
+  const bool pairs = count >= 2;
+  const bool single = (count & 1) != 0;
   std::uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
   std::uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
   for (; count >= 2; count -= 2, blocks += 256) {
@@ -206,9 +208,10 @@ ZYQ_TARGET void Sha512CompressAvx2(std::uint64_t state[8], const unsigned char* 
     g = state[6] += g;
     h = state[7] += h;
   }
-  // The schedule is derived from the message: leave none of it on the stack.
-  __builtin_memset(wk, 0, sizeof wk);
-  __builtin_memset(wk2, 0, sizeof wk2);
+  // The schedule is derived from the message: leave none of it on the stack (only the arrays
+  // this call wrote hold any).
+  if (single) __builtin_memset(wk, 0, sizeof wk);
+  if (pairs) __builtin_memset(wk2, 0, sizeof wk2);
   __asm__ __volatile__("" : : "r"(wk), "r"(wk2) : "memory");
 }
 
