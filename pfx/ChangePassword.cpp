@@ -10,12 +10,12 @@
 #include "engine/ResultCodes.h"
 #include "pfx/KeyedCertificates.h"
 #include "pfx/PasswordArgument.h"
+#include "pfx/PfxFileInfo.h"
 #include "pfx/PfxExport.h"
 #include "pfx/RegistrationRecord.h"
 #include "pfx/Registrations.h"
 #include "platform/CertStores.h"
 #include "platform/FileSystem.h"
-#include "platform/Paths.h"
 #include "platform/Text.h"
 #include "ui/CertFileLaunchers.h"
 #include "ui/DialogResults.h"
@@ -42,14 +42,13 @@ Outcome Registrations::ChangePfxPasswd(Bstr strPfxPath, Bstr strPfxName, Bstr st
                                               shared_.minPasswordLength, shared_.maxPasswordLength);
     if (code != ui::kDialogOk) return Outcome::Failure(code);
   }
-  const std::string path = platform::JoinPath(folder, fileName);
-  platform::FileSystem& files = platform::CurrentFileSystem();
-  if (!files.Exists(path)) return Outcome::Failure(result::kFileNotFound);
-
   CertStore file;
-  if (const int32_t code = file.LoadPfx(path, oldPassword.str(), dwFlags)) {
-    return Outcome::Failure(code, file.lastError());
+  std::string path;
+  if (Outcome loaded = LoadPfxFile(folder, fileName, oldPassword, dwFlags, file, &path);
+      !loaded.ok()) {
+    return loaded;
   }
+  platform::FileSystem& files = platform::CurrentFileSystem();
   CertStore keyed;
   if (const int32_t code = keyed.OpenMemory()) return Outcome::Failure(code, keyed.lastError());
 

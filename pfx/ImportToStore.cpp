@@ -14,8 +14,6 @@
 #include "pfx/PfxFileInfo.h"
 #include "pfx/Registrations.h"
 #include "platform/CertStores.h"
-#include "platform/FileSystem.h"
-#include "platform/Paths.h"
 
 namespace zyq::pfx {
 
@@ -29,12 +27,9 @@ Result<ChosenCertificate> Registrations::ImportPfxToIE(Bstr strPfxPath, Bstr str
   if (int32_t code = CompletePfxFileInfo(shared_, folder, fileName, password)) {
     return Outcome::Failure(code);
   }
-  const std::string path = platform::JoinPath(folder, fileName);
-  if (!platform::CurrentFileSystem().Exists(path)) return Outcome::Failure(result::kFileNotFound);
-
   CertStore file;
-  if (const int32_t code = file.LoadPfx(path, password.str(), dwFlags)) {
-    return Outcome::Failure(code, file.lastError());
+  if (Outcome loaded = LoadPfxFile(folder, fileName, password, dwFlags, file); !loaded.ok()) {
+    return loaded;
   }
   // The containers the load made stay only for certificates that went into "MY".
   NewKeyContainers keys(file);

@@ -15,8 +15,6 @@
 #include "pfx/PfxFileInfo.h"
 #include "pfx/Registrations.h"
 #include "platform/CryptoKeys.h"
-#include "platform/FileSystem.h"
-#include "platform/Paths.h"
 
 namespace zyq::pfx {
 namespace {
@@ -60,11 +58,9 @@ Result<std::string> Registrations::ExportMobileFromPfx(Bstr strPfxPath, Bstr str
   if (int32_t code = CompletePfxFileInfo(shared_, folder, fileName, password)) {
     return Outcome::Failure(code);
   }
-  const std::string path = platform::JoinPath(folder, fileName);
-  if (!platform::CurrentFileSystem().Exists(path)) return Outcome::Failure(result::kFileNotFound);
   CertStore file;
-  if (const int32_t code = file.LoadPfx(path, password.str(), dwFlags)) {
-    return Outcome::Failure(code, file.lastError());
+  if (Outcome loaded = LoadPfxFile(folder, fileName, password, dwFlags, file); !loaded.ok()) {
+    return loaded;
   }
 
   // The first certificate whose key can be exported makes the record; a later one may still

@@ -88,12 +88,11 @@ Outcome Registrations::RegisterPfx(Bstr strPfxPath, Bstr strPfxName, Bstr strPas
   if (int32_t code = CompletePfxFileInfo(shared_, folder, fileName, password)) {
     return Outcome::Failure(code);
   }
-  const std::string source = platform::JoinPath(folder, fileName);
-  if (!files.Exists(source)) return Outcome::Failure(result::kFileNotFound);
-
   CertStore store;
-  if (int32_t code = store.LoadPfx(source, password.str(), dwFlags)) {
-    return Outcome::Failure(code, store.lastError());
+  std::string source;
+  if (Outcome loaded = LoadPfxFile(folder, fileName, password, dwFlags, store, &source);
+      !loaded.ok()) {
+    return loaded;
   }
   NewKeyContainers keys(store);
   KeyedScan scan = ScanKeyedCertificates(store, password, dwKeyUsage);
@@ -178,19 +177,14 @@ Outcome Registrations::RegisterFromSigning(const std::string& folder, const std:
   std::string sourceFolder = folder;
   std::string sourceName = fileName;
   SecretString password = givenPassword;
-  if (sourceFolder.empty() || sourceName.empty() || password.empty()) {
-    if (int32_t code =
-            ui::PromptRegisterInfo(sourceFolder, sourceName, password, shared_.minPasswordLength,
-                                   shared_.maxPasswordLength)) {
-      return Outcome::Failure(code);
-    }
+  if (int32_t code = CompletePfxFileInfo(shared_, sourceFolder, sourceName, password)) {
+    return Outcome::Failure(code);
   }
-  const std::string source = platform::JoinPath(sourceFolder, sourceName);
-  if (!files.Exists(source)) return Outcome::Failure(result::kFileNotFound);
-
   CertStore store;
-  if (int32_t code = store.LoadPfx(source, password.str(), 0)) {
-    return Outcome::Failure(code, store.lastError());
+  std::string source;
+  if (Outcome loaded = LoadPfxFile(sourceFolder, sourceName, password, 0, store, &source);
+      !loaded.ok()) {
+    return loaded;
   }
   KeyedScan scan = ScanKeyedCertificates(store, password, 0);
   store.Close();

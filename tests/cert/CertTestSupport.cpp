@@ -1,6 +1,7 @@
 #include "tests/cert/CertTestSupport.h"
 
-#include <gtest/gtest.h>
+#include <cstdlib>
+#include <ctime>
 
 namespace zyq::test {
 
@@ -11,18 +12,6 @@ const TestKey& SharedKey() {
 
 Bytes Make(const CertSpec& spec) {
   return MakeCertificate(spec, SharedKey(), SharedKey());
-}
-
-CertSpec WithCn(const std::string& cn) {
-  CertSpec spec;
-  spec.Subject({{kOidCn, kPrintable, cn}}).Issuer({{kOidCn, kPrintable, "Test CA"}});
-  return spec;
-}
-
-platform::CertContext Context(const Bytes& der) {
-  platform::CertContext context;
-  EXPECT_EQ(platform::CertContext::FromEncoded(der, &context), 0u);
-  return context;
 }
 
 ScopedTimeZone::ScopedTimeZone(const char* zone) {

@@ -135,18 +135,6 @@ Bytes MakePfx(const std::vector<PfxEntry>& entries, const char* pass, bool legac
   return Lookup(prepared::DescribePfx(described, pass, legacy), &number);
 }
 
-CertSpec WithCn(const std::string& cn) {
-  CertSpec spec;
-  spec.Subject({{kOidCn, kPrintable, cn}}).Issuer({{kOidCn, kPrintable, "Test CA"}});
-  return spec;
-}
-
-platform::CertContext Context(const Bytes& der) {
-  platform::CertContext context;
-  EXPECT_EQ(platform::CertContext::FromEncoded(der, &context), 0u);
-  return context;
-}
-
 // Sets TZ as on Linux; a Windows program's local time follows the system's zone, not TZ.
 ScopedTimeZone::ScopedTimeZone(const char* zone) {
   if (const char* old = std::getenv("TZ")) saved_ = old;
