@@ -4,7 +4,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace zyq::bench {
 
@@ -23,6 +25,21 @@ const SigningUser& RegisteredUser();
 
 // The text every signing benchmark signs.
 inline constexpr const char* kOrderText = "BUY 2330 1000 shares @ 580.00, account 9801-1234567";
+
+// For the benchmarks that time our side and OpenSSL's in turn within each iteration, so that
+// both meet the same moments of a shared machine whose speed drifts within seconds: the medians
+// of each side's times (nanoseconds) over the repetition, as the counters ours_ns and openssl_ns
+// (bench/report.py sets one against the other).
+inline void SetPairCounters(benchmark::State& state, std::vector<long long> ours,
+                            std::vector<long long> openssl) {
+  if (ours.empty() || openssl.empty()) return;
+  const auto median = [](std::vector<long long>& values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return static_cast<double>(values[values.size() / 2]);
+  };
+  state.counters["ours_ns"] = median(ours);
+  state.counters["openssl_ns"] = median(openssl);
+}
 
 void RegisterHashFileBenchmarks();
 void RegisterSigningBenchmarks();

@@ -189,9 +189,12 @@ SysError FindKeyByPublicKey(std::span<const uint8_t> spki,
                             const std::function<bool(const ProviderInfo&)>& accept,
                             KeyProvInfo* link);
 
-// Whether the key a link names has the public key of spki (bit strings compared as above).
-// Errors as AcquireKeyContext and ExportPublicKeyInfo, CRYPT_E_ASN1_ errors for a malformed spki.
-SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki, bool* matches);
+// Whether the key a link names has the public key of spki (bit strings compared as above);
+// flags, when given, receives the key's flags as GetKeyInfo gives them, read with the public key
+// where the port can (a check made before every signature). Errors as AcquireKeyContext,
+// ExportPublicKeyInfo and GetKeyInfo, CRYPT_E_ASN1_ errors for a malformed spki.
+SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki, bool* matches,
+                          uint32_t* flags = nullptr);
 
 // CryptAcquireCertificatePrivateKey + SignHash in one call: signs a hash value with the key a
 // link names. Errors as AcquireKeyContext and SignHash.

@@ -34,16 +34,10 @@ std::vector<LinkedKey> LinkedKeysOf(const platform::CertStore& store, bool* list
 bool KeysAsImported(const std::vector<LinkedKey>& keys) {
   for (const LinkedKey& key : keys) {
     bool matches = false;
-    if (platform::PublicKeyMatches(key.link, key.publicKeyInfo, &matches) !=
+    uint32_t flags = 0;
+    if (platform::PublicKeyMatches(key.link, key.publicKeyInfo, &matches, &flags) !=
             platform::kErrorSuccess ||
-        !matches) {
-      return false;
-    }
-    std::unique_ptr<platform::KeyContext> context;
-    platform::KeyPairInfo info;
-    if (platform::AcquireKeyContext(key.link, &context) != platform::kErrorSuccess ||
-        context->GetKeyInfo(key.link.keySpec, &info) != platform::kErrorSuccess ||
-        info.flags != platform::kCryptExportable) {
+        !matches || flags != platform::kCryptExportable) {
       return false;
     }
   }

@@ -62,8 +62,11 @@ TEST_F(KeyLinksTest, PkcsOneFormImportsTheSameKey) {
   bool matches = false;
   ASSERT_EQ(PublicKeyMatches(link, test::OpenSslPublicKeyInfo(pkcs1), &matches), kErrorSuccess);
   EXPECT_TRUE(matches);
-  ASSERT_EQ(PublicKeyMatches(link, test::OpenSslPublicKeyInfo(key1_), &matches), kErrorSuccess);
+  uint32_t flags = 0;
+  ASSERT_EQ(PublicKeyMatches(link, test::OpenSslPublicKeyInfo(key1_), &matches, &flags),
+            kErrorSuccess);
   EXPECT_FALSE(matches);
+  EXPECT_EQ(flags, kCryptExportable);
 }
 
 TEST_F(KeyLinksTest, ImportingTheSameKeyAThousandTimesKeepsOneContainer) {

@@ -111,10 +111,11 @@ class PosixKeyContext final : public KeyContext {
     return kErrorSuccess;
   }
 
-  SysError ExportPublicKey(uint32_t keySpec, std::vector<uint8_t>* publicKey) {
+  SysError ExportPublicKey(uint32_t keySpec, std::vector<uint8_t>* publicKey, uint32_t* flags) {
     StoredKeyPair pair;
     if (SysError err = Load(keySpec, false, &pair); err != kErrorSuccess) return err;
     *publicKey = std::move(pair.publicKey);
+    *flags = pair.flags;
     return kErrorSuccess;
   }
 
@@ -303,8 +304,9 @@ SysError AcquireLinkedKeyLazily(const KeyProvInfo& link, std::unique_ptr<KeyCont
                  link.flags & (kCryptSilent | kCryptMachineKeyset), false, context);
 }
 
-SysError StoredPublicKey(KeyContext& context, uint32_t keySpec, std::vector<uint8_t>* publicKey) {
-  return static_cast<PosixKeyContext&>(context).ExportPublicKey(keySpec, publicKey);
+SysError StoredPublicKey(KeyContext& context, uint32_t keySpec, std::vector<uint8_t>* publicKey,
+                         uint32_t* flags) {
+  return static_cast<PosixKeyContext&>(context).ExportPublicKey(keySpec, publicKey, flags);
 }
 
 }  // namespace posix

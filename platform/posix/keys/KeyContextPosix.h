@@ -15,7 +15,9 @@ namespace zyq::platform::posix {
 SysError AcquireLinkedKeyLazily(const KeyProvInfo& link, std::unique_ptr<KeyContext>* context);
 
 // The stored public key of keySpec in a context this port made (RSAPublicKey DER, the bits of
-// the SubjectPublicKeyInfo that ExportPublicKeyInfo gives), with that call's failures.
-SysError StoredPublicKey(KeyContext& context, uint32_t keySpec, std::vector<uint8_t>* publicKey);
+// the SubjectPublicKeyInfo that ExportPublicKeyInfo gives) and the key's flags, from one read,
+// with that call's failures.
+SysError StoredPublicKey(KeyContext& context, uint32_t keySpec, std::vector<uint8_t>* publicKey,
+                         uint32_t* flags);
 
 }  // namespace zyq::platform::posix

@@ -93,7 +93,8 @@ SysError FindKeyByPublicKey(std::span<const uint8_t> spki,
   return kCryptENotFound;
 }
 
-SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki, bool* matches) {
+SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki, bool* matches,
+                          uint32_t* flags) {
   std::vector<uint8_t> wanted;
   if (SysError err = common::PublicKeyBits(spki, &wanted); err != kErrorSuccess) return err;
   // Run before every signature that uses a kept store: the key is read once, container and all.
@@ -103,10 +104,13 @@ SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki
   }
   // The stored public key is the RSAPublicKey that a SubjectPublicKeyInfo's bits hold.
   std::vector<uint8_t> own;
-  if (SysError err = posix::StoredPublicKey(*context, link.keySpec, &own); err != kErrorSuccess) {
+  uint32_t ownFlags = 0;
+  if (SysError err = posix::StoredPublicKey(*context, link.keySpec, &own, &ownFlags);
+      err != kErrorSuccess) {
     return err;
   }
   *matches = own == wanted;
+  if (flags != nullptr) *flags = ownFlags;
   return kErrorSuccess;
 }
 

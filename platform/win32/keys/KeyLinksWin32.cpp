@@ -125,7 +125,8 @@ SysError FindKeyByPublicKey(std::span<const uint8_t> spki,
   return kCryptENotFound;
 }
 
-SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki, bool* matches) {
+SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki, bool* matches,
+                          uint32_t* flags) {
   std::vector<uint8_t> wanted;
   if (SysError err = common::PublicKeyBits(spki, &wanted)) return err;
   std::unique_ptr<KeyContext> context;
@@ -133,6 +134,11 @@ SysError PublicKeyMatches(const KeyProvInfo& link, std::span<const uint8_t> spki
   std::vector<uint8_t> own, bits;
   if (SysError err = context->ExportPublicKeyInfo(link.keySpec, &own)) return err;
   if (SysError err = common::PublicKeyBits(own, &bits)) return err;
+  if (flags != nullptr) {
+    KeyPairInfo info;
+    if (SysError err = context->GetKeyInfo(link.keySpec, &info)) return err;
+    *flags = info.flags;
+  }
   *matches = bits == wanted;
   return kErrorSuccess;
 }
