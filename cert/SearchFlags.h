@@ -23,5 +23,4 @@ inline constexpr int32_t kFindEarliestNotAfter = 0x80;
 // LoadPfx flag: import the keys user-protected (every use asks the user).
 inline constexpr int32_t kPfxUserProtected = 0x2;
 
-
 }  // namespace zyq

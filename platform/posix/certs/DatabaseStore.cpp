@@ -7,8 +7,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/posix/StateDatabase.h"
 #include "platform/common/certs/StoreBackend.h"
+#include "platform/posix/StateDatabase.h"
 
 namespace zyq::platform::detail {
 namespace {
