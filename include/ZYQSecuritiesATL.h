@@ -84,11 +84,11 @@ ZYQ_API int32_t ZYQ_CALL AcceptPKCS7(const char16_t* strPkcs7);
 
 /* Registration */
 ZYQ_API int32_t ZYQ_CALL RegisterPfx(const char16_t* strPfxPath, const char16_t* strPfxName,
-                            const char16_t* strPassword, int32_t registerMode, int32_t dwFlags,
-                            int32_t dwKeyUsage);
+                                     const char16_t* strPassword, int32_t registerMode,
+                                     int32_t dwFlags, int32_t dwKeyUsage);
 ZYQ_API int32_t ZYQ_CALL QueryUserInfo(const char16_t* strID);
 ZYQ_API int32_t ZYQ_CALL UpdateRegisterMode(const char16_t* strID, const char16_t* strPassword,
-                                   int32_t registerMode);
+                                            int32_t registerMode);
 ZYQ_API int32_t ZYQ_CALL GetRegisterUserMode(void);
 ZYQ_API BSTR ZYQ_CALL GetRegisterPfxFilePath(void);
 ZYQ_API BSTR ZYQ_CALL GetRegisterPfxFileName(void);
@@ -97,9 +97,9 @@ ZYQ_API BSTR ZYQ_CALL GetExportedPfxFileName(void);
 
 /* Signing */
 ZYQ_API BSTR ZYQ_CALL SignPkcs1(const char16_t* strID, const char16_t* strContent, int32_t dwFlags,
-                       int32_t dwKeyUsage);
+                                int32_t dwKeyUsage);
 ZYQ_API BSTR ZYQ_CALL SignPkcs7(const char16_t* strID, const char16_t* strContent, int32_t dwFlags,
-                       int32_t dwKeyUsage);
+                                int32_t dwKeyUsage);
 
 /* The returned certificate: the certificate that the latest certificate operation chose. */
 ZYQ_API BSTR ZYQ_CALL GetRtnCert(void);
@@ -114,17 +114,21 @@ ZYQ_API BSTR ZYQ_CALL GetCertSubjectCN(void);
 /* Key lifecycle: export from and import into the personal store, change of a PKCS#12 file's
  * password, the mobile key record */
 ZYQ_API int32_t ZYQ_CALL ExportPfxFromIE(const char16_t* strSubject, const char16_t* strPfxPath,
-                                const char16_t* strPassword, int32_t dwFlags, int32_t dwKeyUsage);
+                                         const char16_t* strPassword, int32_t dwFlags,
+                                         int32_t dwKeyUsage);
 ZYQ_API int32_t ZYQ_CALL ChangePfxPasswd(const char16_t* strPfxPath, const char16_t* strPfxName,
-                                const char16_t* strOldPass, const char16_t* strNewPass,
-                                int32_t dwFlags);
-ZYQ_API int32_t ZYQ_CALL SelectCertFromIE(const char16_t* strSubject, int32_t dwFlags, int32_t dwKeyUsage);
+                                         const char16_t* strOldPass, const char16_t* strNewPass,
+                                         int32_t dwFlags);
+ZYQ_API int32_t ZYQ_CALL SelectCertFromIE(const char16_t* strSubject, int32_t dwFlags,
+                                          int32_t dwKeyUsage);
 ZYQ_API BSTR ZYQ_CALL ExportMobileFromPfx(const char16_t* strPfxPath, const char16_t* strPfxName,
-                                 const char16_t* strPasswd, int32_t dwFlags, int32_t dwKeyUsage);
+                                          const char16_t* strPasswd, int32_t dwFlags,
+                                          int32_t dwKeyUsage);
 ZYQ_API BSTR ZYQ_CALL ExportMobileFromIE(const char16_t* strSubject, const char16_t* strPasswd,
-                                int32_t dwFlags, int32_t dwKeyUsage);
+                                         int32_t dwFlags, int32_t dwKeyUsage);
 ZYQ_API int32_t ZYQ_CALL ImportPfxToIE(const char16_t* strPfxPath, const char16_t* strPfxName,
-                              const char16_t* strPasswd, int32_t dwFlags, int32_t dwKeyUsage);
+                                       const char16_t* strPasswd, int32_t dwFlags,
+                                       int32_t dwKeyUsage);
 
 #ifdef __cplusplus
 }
