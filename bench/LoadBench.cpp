@@ -53,34 +53,14 @@ long long RunProbe(const std::vector<std::string>& arguments) {
   return std::atoll(output.c_str());
 }
 
-// Both probes in turn, the order swapped every iteration (SetPairCounters); the benchmark's own
+// Both probes in turn, the order swapped every iteration (TimeInTurns); the benchmark's own
 // time is ours.
 void LoadPair(benchmark::State& state) {
   const std::vector<std::string> oursArguments = {"load-ours", ZYQ_BENCH_LIBRARY};
   const std::vector<std::string> opensslArguments = {"load-openssl"};
-  std::vector<long long> ours;
-  std::vector<long long> openssl;
-  bool oursFirst = true;
-  for (auto _ : state) {
-    long long mine = 0;
-    long long theirs = 0;
-    if (oursFirst) {
-      mine = RunProbe(oursArguments);
-      theirs = RunProbe(opensslArguments);
-    } else {
-      theirs = RunProbe(opensslArguments);
-      mine = RunProbe(oursArguments);
-    }
-    oursFirst = !oursFirst;
-    if (mine <= 0 || theirs <= 0) {
-      state.SkipWithError("the probe failed");
-      return;
-    }
-    ours.push_back(mine);
-    openssl.push_back(theirs);
-    state.SetIterationTime(static_cast<double>(mine) / 1e9);
-  }
-  SetPairCounters(state, std::move(ours), std::move(openssl));
+  TimeInTurns(
+      state, [&] { return RunProbe(oursArguments); }, [&] { return RunProbe(opensslArguments); },
+      "the probe failed");
 }
 
 }  // namespace

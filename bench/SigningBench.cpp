@@ -235,7 +235,7 @@ void OpenSsl(benchmark::State& state, Kind kind) {
 // Our signature against its floor: the user's key parsed once, before the benchmark, and then
 // only EVP_DigestSign (SHA-1, PKCS#1 v1.5) of the order, a new digest context each time as a
 // program holding a loaded key would use it. The two take turns within every iteration, the
-// order swapped each time (SetPairCounters); the benchmark's own time is ours.
+// order swapped each time (TimeInTurns); the benchmark's own time is ours.
 void AgainstFloor(benchmark::State& state, Kind kind) {
   using Clock = std::chrono::steady_clock;
   const SigningUser& user = RegisteredUser();
@@ -246,32 +246,18 @@ void AgainstFloor(benchmark::State& state, Kind kind) {
     state.SkipWithError("the first signatures failed");
     return;
   }
-  const auto timed = [](auto&& work, long long* ns) {
+  // The nanoseconds one signature took, or -1 when it failed.
+  const auto timed = [](auto&& work) -> long long {
     const Clock::time_point start = Clock::now();
     const bool ok = work();
-    *ns = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
-    return ok;
+    const long long ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
+    return ok ? ns : -1;
   };
-  const auto ours = [&] { return !SignOrder(engine, user, kind).Empty(); };
-  const auto floor = [&] { return !DigestSignOrder(pfx.key.get()).empty(); };
-  std::vector<long long> oursTimes;
-  std::vector<long long> floorTimes;
-  bool oursFirst = true;
-  for (auto _ : state) {
-    long long mine = 0;
-    long long theirs = 0;
-    const bool ok = oursFirst ? timed(ours, &mine) && timed(floor, &theirs)
-                              : timed(floor, &theirs) && timed(ours, &mine);
-    oursFirst = !oursFirst;
-    if (!ok) {
-      state.SkipWithError("signature failed");
-      return;
-    }
-    oursTimes.push_back(mine);
-    floorTimes.push_back(theirs);
-    state.SetIterationTime(static_cast<double>(mine) / 1e9);
-  }
-  SetPairCounters(state, std::move(oursTimes), std::move(floorTimes));
+  TimeInTurns(
+      state, [&] { return timed([&] { return !SignOrder(engine, user, kind).Empty(); }); },
+      [&] { return timed([&] { return !DigestSignOrder(pfx.key.get()).empty(); }); },
+      "signature failed");
 }
 
 }  // namespace
