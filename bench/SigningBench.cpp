@@ -10,7 +10,6 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -237,7 +236,6 @@ void OpenSsl(benchmark::State& state, Kind kind) {
 // program holding a loaded key would use it. The two take turns within every iteration, the
 // order swapped each time (TimeInTurns); the benchmark's own time is ours.
 void AgainstFloor(benchmark::State& state, Kind kind) {
-  using Clock = std::chrono::steady_clock;
   const SigningUser& user = RegisteredUser();
   SecurityEngine engine;
   Parsed pfx;
@@ -246,17 +244,9 @@ void AgainstFloor(benchmark::State& state, Kind kind) {
     state.SkipWithError("the first signatures failed");
     return;
   }
-  // The nanoseconds one signature took, or -1 when it failed.
-  const auto timed = [](auto&& work) -> long long {
-    const Clock::time_point start = Clock::now();
-    const bool ok = work();
-    const long long ns =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
-    return ok ? ns : -1;
-  };
   TimeInTurns(
-      state, [&] { return timed([&] { return !SignOrder(engine, user, kind).Empty(); }); },
-      [&] { return timed([&] { return !DigestSignOrder(pfx.key.get()).empty(); }); },
+      state, [&] { return TimedNs([&] { return !SignOrder(engine, user, kind).Empty(); }); },
+      [&] { return TimedNs([&] { return !DigestSignOrder(pfx.key.get()).empty(); }); },
       "signature failed");
 }
 
