@@ -1,9 +1,12 @@
 // SHA-512 compression for processors with AVX2 and BMI2. The rounds are the portable ones, built
 // with the three-operand rotate (rorx) and and-not; the message schedule runs in vector
 // registers, sixteen rounds ahead of its use, with the round constants added on the way, so that
-// the vector units build the schedule while the scalar units run the rounds. Blocks go in pairs
-// where they can: one 256-bit lane per block, so the rounds of the first block build the whole
-// schedule of both, and the second block's rounds only read it.
+// the vector units build the schedule while the scalar units run the rounds. Blocks go in pairs,
+// one 256-bit lane per block, so the rounds of the first block build the whole schedule of both
+// and the second block's rounds only read it. A last odd block fills both lanes and only its
+// first is used: on processors whose vector additions and shifts take two cycles, this single
+// schedule keeps up with the rounds where a 128-bit one of the same words did not (a lone block
+// took a fifth longer).
 #include "codec/DigestCompress.h"
 #include "codec/Sha512Constants.h"
 
@@ -18,16 +21,6 @@ namespace zyq::codec {
 
 namespace {
 
-ZYQ_TARGET inline __m128i Rotr(__m128i x, int n) {
-  return _mm_or_si128(_mm_srli_epi64(x, n), _mm_slli_epi64(x, 64 - n));
-}
-ZYQ_TARGET inline __m128i SmallSigma0(__m128i x) {
-  return _mm_xor_si128(_mm_xor_si128(Rotr(x, 1), Rotr(x, 8)), _mm_srli_epi64(x, 7));
-}
-ZYQ_TARGET inline __m128i SmallSigma1(__m128i x) {
-  return _mm_xor_si128(_mm_xor_si128(Rotr(x, 19), Rotr(x, 61)), _mm_srli_epi64(x, 6));
-}
-
 ZYQ_TARGET inline __m256i Rotr(__m256i x, int n) {
   return _mm256_or_si256(_mm256_srli_epi64(x, n), _mm256_slli_epi64(x, 64 - n));
 }
@@ -40,41 +33,28 @@ ZYQ_TARGET inline __m256i SmallSigma1(__m256i x) {
 
 }  // namespace
 
-// Words t and t + 1 of the schedule, t = base + 16 + 2k for the k-th pair of a run of sixteen
-// rounds: into x[k] (x[k] holds the words 2k, 2k + 1 of the last sixteen), and W + K into wk[t].
-// base is a multiple of 16, so the register of every pair is known when the code is built.
-#define ZYQ_S512_SCHEDULE(k, base)                                                            \
-  {                                                                                           \
-    const __m128i w16 = x[(k)&7];                                                             \
-    const __m128i w15 = _mm_alignr_epi8(x[((k) + 1) & 7], w16, 8);                            \
-    const __m128i w7 = _mm_alignr_epi8(x[((k)-3) & 7], x[((k)-4) & 7], 8);                    \
-    const __m128i word = _mm_add_epi64(_mm_add_epi64(w16, SmallSigma0(w15)),                  \
-                                       _mm_add_epi64(w7, SmallSigma1(x[((k)-1) & 7])));       \
-    x[(k)&7] = word;                                                                          \
-    const std::size_t t = (base) + 16 + 2 * (k);                                              \
-    _mm_store_si128(                                                                          \
-        reinterpret_cast<__m128i*>(wk + t),                                                   \
-        _mm_add_epi64(word, _mm_load_si128(reinterpret_cast<const __m128i*>(kSha512K + t)))); \
-  }
-// The same for two blocks at once, y holding the first block's pair in its low lane and the
-// second block's in its high lane (the byte shifts work lane by lane); W + K of both goes to
-// wk2[2t], wk2[2t + 1] (first block) and wk2[2t + 2], wk2[2t + 3] (second block).
-#define ZYQ_S512_SCHEDULE2(k, base)                                                           \
-  {                                                                                           \
-    const __m256i w16 = y[(k)&7];                                                             \
-    const __m256i w15 = _mm256_alignr_epi8(y[((k) + 1) & 7], w16, 8);                         \
-    const __m256i w7 = _mm256_alignr_epi8(y[((k)-3) & 7], y[((k)-4) & 7], 8);                 \
-    const __m256i word = _mm256_add_epi64(_mm256_add_epi64(w16, SmallSigma0(w15)),            \
-                                          _mm256_add_epi64(w7, SmallSigma1(y[((k)-1) & 7]))); \
-    y[(k)&7] = word;                                                                          \
-    const std::size_t t = (base) + 16 + 2 * (k);                                              \
-    _mm256_store_si256(reinterpret_cast<__m256i*>(wk2 + 2 * t),                               \
-                       _mm256_add_epi64(word, PairOfK(t)));                                   \
+// Words t and t + 1 of the schedule of both blocks, t = base + 16 + 2k for the k-th pair of a run
+// of sixteen rounds: y[k] holds the words 2k, 2k + 1 of the last sixteen, the first block's in its
+// low lane and the second block's in its high lane (the byte shifts work lane by lane). base is a
+// multiple of 16, so the register of every pair is known when the code is built. W + K of both
+// goes to wk2[2t], wk2[2t + 1] (first block) and wk2[2t + 2], wk2[2t + 3] (second block). The
+// sum ends with sigma1 of the pair just made, the one input that is not ready long before.
+#define ZYQ_S512_SCHEDULE2(k, base)                                                     \
+  {                                                                                     \
+    const __m256i w16 = y[(k)&7];                                                       \
+    const __m256i w15 = _mm256_alignr_epi8(y[((k) + 1) & 7], w16, 8);                   \
+    const __m256i w7 = _mm256_alignr_epi8(y[((k)-3) & 7], y[((k)-4) & 7], 8);           \
+    const __m256i word =                                                                \
+        _mm256_add_epi64(_mm256_add_epi64(_mm256_add_epi64(w16, w7), SmallSigma0(w15)), \
+                         SmallSigma1(y[((k)-1) & 7]));                                  \
+    y[(k)&7] = word;                                                                    \
+    const std::size_t t = (base) + 16 + 2 * (k);                                        \
+    _mm256_store_si256(reinterpret_cast<__m256i*>(wk2 + 2 * t),                         \
+                       _mm256_add_epi64(word, PairOfK(t)));                             \
   }
 #define ZYQ_S512_NO_SCHEDULE(k, base)
 
-// Where round i finds W + K: one block alone, or the first or second block of a pair.
-#define ZYQ_S512_WK1(i) wk[i]
+// Where round i finds W + K: the first or second block of a pair.
 #define ZYQ_S512_WK_FIRST(i) wk2[2 * (i) - ((i)&1)]
 #define ZYQ_S512_WK_SECOND(i) wk2[2 * (i) - ((i)&1) + 2]
 
@@ -120,27 +100,14 @@ ZYQ_TARGET inline __m256i SmallSigma1(__m256i x) {
 
 namespace {
 
-// Loads a block into x (word pairs, in the processor's order) and stores W + K of its first 16
-// words into wk[0..16).
-ZYQ_TARGET inline void LoadBlock(const unsigned char* block, __m128i x[8], std::uint64_t* wk) {
-  const __m128i order = _mm_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);
-  for (int k = 0; k < 8; ++k) {
-    x[k] =
-        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * k)), order);
-    _mm_store_si128(
-        reinterpret_cast<__m128i*>(wk + 2 * k),
-        _mm_add_epi64(x[k], _mm_load_si128(reinterpret_cast<const __m128i*>(kSha512K + 2 * k))));
-  }
-}
-
 // The constants of words t and t + 1 in both lanes.
 ZYQ_TARGET inline __m256i PairOfK(std::size_t t) {
   return _mm256_broadcastsi128_si256(
       _mm_load_si128(reinterpret_cast<const __m128i*>(kSha512K + t)));
 }
 
-// LoadBlock for two blocks, first in the low lanes; W + K of their first 16 words into wk2 as
-// ZYQ_S512_SCHEDULE2 lays it out.
+// Loads two blocks into y (word pairs, in the processor's order; the first block in the low
+// lanes) and stores W + K of their first 16 words into wk2 as ZYQ_S512_SCHEDULE2 lays it out.
 ZYQ_TARGET inline void LoadTwoBlocks(const unsigned char* first, const unsigned char* second,
                                      __m256i y[8], std::uint64_t* wk2) {
   const __m256i order = _mm256_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9,
@@ -160,14 +127,12 @@ ZYQ_TARGET inline void LoadTwoBlocks(const unsigned char* first, const unsigned 
 ZYQ_TARGET void Sha512CompressAvx2(std::uint64_t state[8], const unsigned char* blocks,
                                    std::size_t count) {
   alignas(32) std::uint64_t wk2[160];
-  alignas(16) std::uint64_t wk[80];
-  const bool pairs = count >= 2;
-  const bool single = (count & 1) != 0;
+  const bool any = count > 0;
   std::uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
   std::uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
-  for (; count >= 2; count -= 2, blocks += 256) {
+  while (count > 0) {
     __m256i y[8];
-    LoadTwoBlocks(blocks, blocks + 128, y, wk2);
+    LoadTwoBlocks(blocks, count >= 2 ? blocks + 128 : blocks, y, wk2);
     for (std::size_t base = 0; base < 64; base += 16) {
       ZYQ_S512_SIXTEEN(base, ZYQ_S512_SCHEDULE2, ZYQ_S512_WK_FIRST)
     }
@@ -180,6 +145,7 @@ ZYQ_TARGET void Sha512CompressAvx2(std::uint64_t state[8], const unsigned char* 
     f = state[5] += f;
     g = state[6] += g;
     h = state[7] += h;
+    if (count < 2) break;
     for (std::size_t base = 0; base < 80; base += 16) {
       ZYQ_S512_SIXTEEN(base, ZYQ_S512_NO_SCHEDULE, ZYQ_S512_WK_SECOND)
     }
@@ -191,38 +157,20 @@ ZYQ_TARGET void Sha512CompressAvx2(std::uint64_t state[8], const unsigned char* 
     f = state[5] += f;
     g = state[6] += g;
     h = state[7] += h;
+    count -= 2;
+    blocks += 256;
   }
-  for (; count > 0; --count, blocks += 128) {
-    __m128i x[8];
-    LoadBlock(blocks, x, wk);
-    for (std::size_t base = 0; base < 64; base += 16) {
-      ZYQ_S512_SIXTEEN(base, ZYQ_S512_SCHEDULE, ZYQ_S512_WK1)
-    }
-    ZYQ_S512_SIXTEEN(64, ZYQ_S512_NO_SCHEDULE, ZYQ_S512_WK1)
-    a = state[0] += a;
-    b = state[1] += b;
-    c = state[2] += c;
-    d = state[3] += d;
-    e = state[4] += e;
-    f = state[5] += f;
-    g = state[6] += g;
-    h = state[7] += h;
-  }
-  // The schedule is derived from the message: leave none of it on the stack (only the arrays
-  // this call wrote hold any).
-  if (single) __builtin_memset(wk, 0, sizeof wk);
-  if (pairs) __builtin_memset(wk2, 0, sizeof wk2);
-  __asm__ __volatile__("" : : "r"(wk), "r"(wk2) : "memory");
+  // The schedule is derived from the message: leave none of it on the stack.
+  if (any) __builtin_memset(wk2, 0, sizeof wk2);
+  __asm__ __volatile__("" : : "r"(wk2) : "memory");
 }
 
 #undef ZYQ_S512_SIXTEEN
 #undef ZYQ_S512_WK_SECOND
 #undef ZYQ_S512_WK_FIRST
-#undef ZYQ_S512_WK1
 #undef ZYQ_S512_NO_SCHEDULE
 #undef ZYQ_S512_SCHEDULE2
 #undef ZYQ_S512_ROUND
-#undef ZYQ_S512_SCHEDULE
 #undef ZYQ_TARGET
 
 }  // namespace zyq::codec
