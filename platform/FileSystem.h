@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,25 @@
 #include "platform/SystemErrors.h"
 
 namespace zyq::platform {
+
+// What tells a file's present contents apart without reading them (FileSystem::StampFile).
+struct FileStamp {
+  uint64_t size = 0;
+  uint64_t volume = 0;   // the device (POSIX) or volume serial number (Windows)
+  uint64_t file = 0;     // the inode number or file index: a file renamed over it differs
+  int64_t modified = 0;  // last write, in the system's own units
+  int64_t changed = 0;   // last change of contents or attributes (ctime, NTFS change time)
+  // Both times lay more than two seconds before the stamp was taken, so that any later write
+  // gets other times even on a file system whose clock ticks every two seconds.
+  bool settled = false;
+};
+
+// Whether two stamps of a path describe the same file with the same times (settled aside). When
+// the earlier one was settled, the file was neither written nor replaced in between.
+inline bool SameStamp(const FileStamp& a, const FileStamp& b) {
+  return a.size == b.size && a.volume == b.volume && a.file == b.file && a.modified == b.modified &&
+         a.changed == b.changed;
+}
 
 class FileSystem {
  public:
@@ -42,6 +62,11 @@ class FileSystem {
   // anything else that is not a regular file (a device, a named pipe), whose reading would not
   // end or would wait.
   virtual SysError ReadFile(std::string_view path, std::string* bytes) = 0;
+
+  // The stamp of a regular file, read from the file system without opening the contents (a
+  // check far cheaper than reading a small file again). ERROR_ACCESS_DENIED for a folder and for
+  // anything else that is not a regular file.
+  virtual SysError StampFile(std::string_view path, FileStamp* stamp) = 0;
 
   // Receives the pieces of a file read by ReadFileInBlocks; the bytes are valid during the call.
   using BlockSink = std::function<void(const unsigned char* data, size_t n)>;
@@ -89,6 +114,9 @@ class FileSystemWrapper : public FileSystem {
   SysError CreateFolders(std::string_view path) override { return target_.CreateFolders(path); }
   SysError ReadFile(std::string_view path, std::string* bytes) override {
     return target_.ReadFile(path, bytes);
+  }
+  SysError StampFile(std::string_view path, FileStamp* stamp) override {
+    return target_.StampFile(path, stamp);
   }
   SysError ReadFileInBlocks(std::string_view path, size_t blockSize,
                             const BlockSink& sink) override {

@@ -45,30 +45,45 @@ bool KeysAsImported(const std::vector<LinkedKey>& keys) {
 }
 
 // Opens the signing file into *store as LoadPfx does (same codes), using the store of the last
-// signature when the file still holds the bytes it was made from (*loaded keeps it).
+// signature when the file still holds the bytes it was made from (*loaded keeps it). Those bytes
+// are known from the file's stamp alone once a settled stamp was seen with them; until then the
+// file is read and compared.
 int32_t OpenSigningFile(const std::string& path, const SecretString& password,
                         std::shared_ptr<LoadedSigningFile>* loaded, CertStore* store) {
-  std::string bytes;
-  const bool read = platform::CurrentFileSystem().ReadFile(path, &bytes) == platform::kErrorSuccess;
+  platform::FileSystem& files = platform::CurrentFileSystem();
   const std::shared_ptr<LoadedSigningFile> last = *loaded;
-  if (read && last && last->path == path && last->bytes == bytes &&
-      last->password.str() == password.str() && KeysAsImported(last->linkedKeys)) {
+  const bool sameRequest = last && last->path == path && last->password.str() == password.str();
+  // Stamped before the bytes are read, so that a write after the reading changes the next stamp.
+  platform::FileStamp stamp;
+  const bool stamped = files.StampFile(path, &stamp) == platform::kErrorSuccess;
+  std::string bytes;
+  bool read = false;
+  bool unchanged = false;
+  if (sameRequest && stamped && last->stamp && platform::SameStamp(*last->stamp, stamp)) {
+    unchanged = true;
+  } else {
+    read = files.ReadFile(path, &bytes) == platform::kErrorSuccess;
+    unchanged = sameRequest && read && last->bytes == bytes;
+    // The kept file belongs to this engine's cache, whose calls take turns.
+    if (unchanged && stamped && stamp.settled) last->stamp = stamp;
+  }
+  if (unchanged && KeysAsImported(last->linkedKeys)) {
     store->Share(last->store);
     return 0;
   }
+  if (!read) read = files.ReadFile(path, &bytes) == platform::kErrorSuccess;
   loaded->reset();
   if (int32_t code = store->LoadPfx(path, password.str(), 0)) return code;
   // Kept only when the file did not change while it was being opened.
   std::string after;
   bool listed = false;
   std::vector<LinkedKey> linkedKeys = LinkedKeysOf(store->handle(), &listed);
-  if (listed && read &&
-      platform::CurrentFileSystem().ReadFile(path, &after) == platform::kErrorSuccess &&
-      after == bytes) {
+  if (listed && read && files.ReadFile(path, &after) == platform::kErrorSuccess && after == bytes) {
     auto kept = std::make_shared<LoadedSigningFile>();
     kept->linkedKeys = std::move(linkedKeys);
     kept->path = path;
     kept->bytes = std::move(bytes);
+    if (stamped && stamp.settled) kept->stamp = stamp;
     kept->password = password;
     kept->store = store->handle();
     *loaded = std::move(kept);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "engine/Outcome.h"
 #include "pfx/Registrations.h"
 #include "platform/CertStores.h"
+#include "platform/FileSystem.h"
 #include "platform/Secret.h"
 
 namespace zyq::sign {
@@ -33,6 +35,9 @@ struct LinkedKey {
 struct LoadedSigningFile {
   std::string path;
   std::string bytes;
+  // A settled stamp of the file taken before its bytes were last found equal to `bytes`: while
+  // the file keeps this stamp, its bytes are known without reading them.
+  std::optional<platform::FileStamp> stamp;
   SecretString password;
   platform::CertStore store;
   // The keys the store's certificates link to, listed when the store was made (the store does

@@ -13,6 +13,11 @@ SysError FailingFileSystem::ReadFile(std::string_view path, std::string* bytes) 
                          : FileSystemWrapper::ReadFile(path, bytes);
 }
 
+SysError FailingFileSystem::StampFile(std::string_view path, platform::FileStamp* stamp) {
+  return counter_.Next() ? platform::kErrorSharingViolation
+                         : FileSystemWrapper::StampFile(path, stamp);
+}
+
 SysError FailingFileSystem::ReadFileInBlocks(std::string_view path, size_t blockSize,
                                              const BlockSink& sink) {
   return counter_.Next() ? platform::kErrorSharingViolation

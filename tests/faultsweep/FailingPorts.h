@@ -31,9 +31,9 @@ class CallCounter {
 };
 
 // Every call that returns an error is counted (Exists, IsFolder and TempFolder report none).
-// Failures: a read gives ERROR_SHARING_VIOLATION (another process holds the file), a write or
-// copy ERROR_DISK_FULL, making folders ERROR_ACCESS_DENIED, a deletion (of a file or a folder)
-// ERROR_SHARING_VIOLATION.
+// Failures: a read or a stamp gives ERROR_SHARING_VIOLATION (another process holds the file), a
+// write or copy ERROR_DISK_FULL, making folders ERROR_ACCESS_DENIED, a deletion (of a file or a
+// folder) ERROR_SHARING_VIOLATION.
 class FailingFileSystem : public platform::FileSystemWrapper {
  public:
   using FileSystemWrapper::FileSystemWrapper;
@@ -41,6 +41,7 @@ class FailingFileSystem : public platform::FileSystemWrapper {
 
   platform::SysError CreateFolders(std::string_view path) override;
   platform::SysError ReadFile(std::string_view path, std::string* bytes) override;
+  platform::SysError StampFile(std::string_view path, platform::FileStamp* stamp) override;
   platform::SysError ReadFileInBlocks(std::string_view path, size_t blockSize,
                                       const BlockSink& sink) override;
   platform::SysError WriteFileAtomic(std::string_view path, std::string_view bytes) override;

@@ -141,6 +141,29 @@ TEST_F(FileSystemTest, CopyIsAtomicAndCanRefuseToReplace) {
   EXPECT_EQ(Listing(), (std::vector<std::string>{"copy.pfx", "other", "src.pfx"}));
 }
 
+TEST_F(FileSystemTest, StampStaysUntilTheFileIsWrittenOrReplaced) {
+  ASSERT_EQ(files.WriteFileAtomic(Path("file"), "12345"), 0u);
+  FileStamp first, again, rewritten, replaced;
+  ASSERT_EQ(files.StampFile(Path("file"), &first), 0u);
+  ASSERT_EQ(files.StampFile(Path("file"), &again), 0u);
+  EXPECT_TRUE(SameStamp(first, again));
+  EXPECT_EQ(first.size, 5u);
+  EXPECT_FALSE(first.settled) << "written a moment ago";
+  // Written in place with as many bytes, its times put back: the change time still moves.
+  const fs::file_time_type written = fs::last_write_time(Path("file"));
+  ASSERT_TRUE(test::WriteFile(Path("file"), "54321"));
+  fs::last_write_time(Path("file"), written);
+  ASSERT_EQ(files.StampFile(Path("file"), &rewritten), 0u);
+  EXPECT_FALSE(SameStamp(first, rewritten));
+  // Another file renamed over it.
+  ASSERT_EQ(files.WriteFileAtomic(Path("file"), "54321"), 0u);
+  ASSERT_EQ(files.StampFile(Path("file"), &replaced), 0u);
+  EXPECT_NE(replaced.file, rewritten.file);
+  FileStamp none;
+  EXPECT_EQ(files.StampFile(Path("missing"), &none), kErrorFileNotFound);
+  EXPECT_EQ(files.StampFile(dir_, &none), kErrorAccessDenied);
+}
+
 TEST_F(FileSystemTest, DeleteRemovesAFile) {
   ASSERT_TRUE(test::WriteFile(Path("gone"), "x"));
   EXPECT_EQ(files.DeleteFile(Path("gone")), 0u);

@@ -8,10 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "codec/ByteBuffer.h"
@@ -196,6 +199,29 @@ TEST_F(SigningFileReuseTest, UnchangedFileIsReadOnceForEachSignature) {
   for (int i = 0; i < 5; ++i) ASSERT_FALSE(SignAndCheck().empty()) << i;
   // One read to see that the bytes are the ones opened before; no new opening and import.
   EXPECT_EQ(counting.reads.load(), 5);
+}
+
+TEST_F(SigningFileReuseTest, SettledFileIsKnownByItsStampUntilItIsWritten) {
+  const std::vector<uint8_t> first = SignAndCheck();
+  ASSERT_EQ(first, CertificateDer(pfx_.certPem));
+  // The registration has just written the file: its stamp settles two seconds later.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  CountingFileSystem counting(registered_);
+  for (int i = 0; i < 3; ++i) ASSERT_FALSE(SignAndCheck().empty()) << i;
+  // The first signature compares the bytes once more, under a settled stamp; the others only
+  // look at the stamp.
+  EXPECT_EQ(counting.reads.load(), 1);
+  // Written in place (same inode, same size) with another file's bytes: the stamp's times
+  // change, so the kept store is not used (the damaged file fails, or signs with its new key).
+  const test::UserPfx renewed = test::MakeUserPfx({.commonName = "A623456789"});
+  ASSERT_FALSE(renewed.path.empty());
+  std::string bytes = test::ReadFile(renewed.path);
+  bytes.resize(std::filesystem::file_size(registeredUtf8_));
+  {
+    std::fstream out(registeredUtf8_, std::ios::in | std::ios::out | std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  EXPECT_NE(SignAndCheck(), first);
 }
 
 TEST_F(SigningFileReuseTest, ReplacedFileSignsWithItsNewKey) {

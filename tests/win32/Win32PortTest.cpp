@@ -19,6 +19,7 @@
 #include "platform/CryptMessages.h"
 #include "platform/CryptoKeys.h"
 #include "platform/DigestSigner.h"
+#include "platform/FileSystem.h"
 #include "platform/Pkcs12.h"
 #include "platform/Registry.h"
 #include "platform/Uuid.h"
@@ -123,6 +124,36 @@ CertChain Chain(const CertContext& end, const std::vector<CertContext>& extra = 
   CertChain chain;
   EXPECT_EQ(GetCertificateChain(end, params, &chain), kErrorSuccess);
   return chain;
+}
+
+// The stamp of a file: unchanged while the file is, other after a write in place that keeps the
+// size, and after another file is moved over it (a new file index).
+TEST(Win32FileStamp, StaysUntilTheFileIsWrittenOrReplaced) {
+  char temp[MAX_PATH];
+  ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+  const std::string path = std::string(temp) + "zyq-stamp-test.bin";
+  FileSystem& files = DefaultFileSystem();
+  ASSERT_EQ(files.WriteFileAtomic(path, "12345"), kErrorSuccess);
+  FileStamp first, again, rewritten, replaced;
+  ASSERT_EQ(files.StampFile(path, &first), kErrorSuccess);
+  ASSERT_EQ(files.StampFile(path, &again), kErrorSuccess);
+  EXPECT_TRUE(SameStamp(first, again));
+  EXPECT_EQ(first.size, 5u);
+  EXPECT_FALSE(first.settled);
+  Sleep(20);
+  {
+    std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+    out.write("54321", 5);
+  }
+  ASSERT_EQ(files.StampFile(path, &rewritten), kErrorSuccess);
+  EXPECT_FALSE(SameStamp(first, rewritten));
+  ASSERT_EQ(files.WriteFileAtomic(path, "54321"), kErrorSuccess);
+  ASSERT_EQ(files.StampFile(path, &replaced), kErrorSuccess);
+  EXPECT_FALSE(SameStamp(rewritten, replaced));
+  FileStamp none;
+  EXPECT_EQ(files.StampFile(path + ".missing", &none), kErrorFileNotFound);
+  EXPECT_EQ(files.StampFile(temp, &none), kErrorAccessDenied);
+  DeleteFileA(path.c_str());
 }
 
 TEST_F(Win32Port, RegistryKeepsAnsiTextAndReportsDeletedKeys) {

@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -166,6 +168,28 @@ class PosixFileSystem final : public FileSystem {
     } catch (const std::length_error&) {
       return kErrorFileTooLarge;
     }
+    return kErrorSuccess;
+  }
+
+  SysError StampFile(std::string_view path, FileStamp* stamp) override {
+    if (path.empty()) return kErrorPathNotFound;
+    const std::string os = ToOs(path);
+    struct stat st {};
+    if (::stat(os.c_str(), &st) != 0) return ErrorForPath(errno, os);
+    if (!S_ISREG(st.st_mode)) return kErrorAccessDenied;
+    constexpr int64_t kSecond = 1000000000;
+    const auto nanoseconds = [](const struct timespec& t) {
+      return static_cast<int64_t>(t.tv_sec) * kSecond + t.tv_nsec;
+    };
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    stamp->size = static_cast<uint64_t>(st.st_size);
+    stamp->volume = static_cast<uint64_t>(st.st_dev);
+    stamp->file = static_cast<uint64_t>(st.st_ino);
+    stamp->modified = nanoseconds(st.st_mtim);
+    stamp->changed = nanoseconds(st.st_ctim);
+    const int64_t latest = std::max(stamp->modified, stamp->changed);
+    stamp->settled = nanoseconds(now) - latest > 2 * kSecond;
     return kErrorSuccess;
   }
 

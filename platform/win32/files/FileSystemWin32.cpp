@@ -6,6 +6,7 @@
 // (the headers below need windows.h first)
 #include <shlobj.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,32 @@ class WindowsFileSystem : public FileSystem {
     });
     if (err == kErrorSuccess) *bytes = std::move(out);
     return err;
+  }
+
+  SysError StampFile(std::string_view path, FileStamp* stamp) override {
+    FileOwner file;
+    if (SysError err = OpenForReading(path, &file)) return err;
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandle(file.get(), &info) ||
+        !GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+      return LastError();
+    }
+    const auto join = [](DWORD high, DWORD low) {
+      return (static_cast<uint64_t>(high) << 32) | low;
+    };
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    stamp->size = join(info.nFileSizeHigh, info.nFileSizeLow);
+    stamp->volume = info.dwVolumeSerialNumber;
+    stamp->file = join(info.nFileIndexHigh, info.nFileIndexLow);
+    stamp->modified = basic.LastWriteTime.QuadPart;
+    stamp->changed = basic.ChangeTime.QuadPart;
+    constexpr int64_t kSecond = 10000000;  // in 100-nanosecond units
+    const int64_t latest = std::max(stamp->modified, stamp->changed);
+    stamp->settled =
+        static_cast<int64_t>(join(now.dwHighDateTime, now.dwLowDateTime)) - latest > 2 * kSecond;
+    return kErrorSuccess;
   }
 
   SysError ReadFileInBlocks(std::string_view path, size_t blockSize,
