@@ -165,12 +165,16 @@ def build_table(codec, engine, rss):
         lines.append(f"| {label} | {fmt_rate(ours)} | {fmt_rate(theirs)} | {ratio:.2f} | "
                      f"{'≥ %.1f' % target if target else ''} | {verdict(ratio, target)} |")
     for family, label in HASHFILE_ROWS:
-        names = [n for n in engine if n.startswith(family + "/ours/")]
+        names = [n for n in engine if n.startswith(family + "/")]
         if not names:
             continue
         size = int(names[0].rsplit("/", 1)[1])
-        ours = median_rate(engine, f"{family}/ours/{size}")
-        theirs = median_rate(engine, f"{family}/openssl/{size}")
+        paired = paired_rates(engine, f"{family}/pair/{size}")
+        if paired:
+            ours, theirs = paired
+        else:
+            ours = median_rate(engine, f"{family}/ours/{size}")
+            theirs = median_rate(engine, f"{family}/openssl/{size}")
         if ours is None or theirs is None:
             continue
         ratio = ours / theirs
@@ -246,7 +250,7 @@ saw the same load on a shared machine. Every figure below is the median of the r
   iteration (about 256 KiB of messages per turn, the order swapped each time).
 - HashFile: the engine's operation on a 1 GiB file of random bytes (read through the platform
   port in 1 MiB pieces, hex result) against OpenSSL's EVP digest over the same file read in
-  1 MiB pieces. The file was in the page cache for both. Peak resident memory: `bench_probe
+  1 MiB pieces, the two in turns. The file was in the page cache for both. Peak resident memory: `bench_probe
   hashfile-rss`, a fresh process that loads `libZYQSecuritiesATL.so` and calls its `HashFile`
   export once (`getrusage` `ru_maxrss`, before and after the call).
 - SignPkcs7 / SignPkcs1: one engine signing an order again and again for a user registered in
