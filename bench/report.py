@@ -121,6 +121,16 @@ def paired_rates(runs, name):
     return tuple(turn_bytes / (ns * 1e-9) for ns in times)
 
 
+def throughputs(runs, family, size):
+    """(ours, OpenSSL's) bytes per second at one size: from the pair benchmark where there is
+    one, else from the two separate benchmarks (None for a side that is missing)."""
+    paired = paired_rates(runs, f"{family}/pair/{size}")
+    if paired:
+        return paired
+    return (median_rate(runs, f"{family}/ours/{size}"),
+            median_rate(runs, f"{family}/openssl/{size}"))
+
+
 UNIT_SECONDS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 
 
@@ -153,12 +163,7 @@ def build_table(codec, engine, rss):
         "|---|---:|---:|---:|---:|:-:|",
     ]
     for family, size, label, target in CODEC_ROWS:
-        paired = paired_rates(codec, f"{family}/pair/{size}")
-        if paired:
-            ours, theirs = paired
-        else:
-            ours = median_rate(codec, f"{family}/ours/{size}")
-            theirs = median_rate(codec, f"{family}/openssl/{size}")
+        ours, theirs = throughputs(codec, family, size)
         if ours is None or theirs is None:
             continue
         ratio = ours / theirs
@@ -169,12 +174,7 @@ def build_table(codec, engine, rss):
         if not names:
             continue
         size = int(names[0].rsplit("/", 1)[1])
-        paired = paired_rates(engine, f"{family}/pair/{size}")
-        if paired:
-            ours, theirs = paired
-        else:
-            ours = median_rate(engine, f"{family}/ours/{size}")
-            theirs = median_rate(engine, f"{family}/openssl/{size}")
+        ours, theirs = throughputs(engine, family, size)
         if ours is None or theirs is None:
             continue
         ratio = ours / theirs
