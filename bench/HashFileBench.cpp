@@ -3,18 +3,17 @@
 // same piece size, in turns. The file is $ZYQ_BENCH_FILE (scripts/bench.sh makes a 1 GiB one);
 // without it a 64 MiB file of random bytes is written into the run's folder.
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <unistd.h>
 
 #include <sys/stat.h>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "bench/EngineBenchSupport.h"
+#include "bench/OpenSslDigest.h"
 #include "engine/SecurityEngine.h"
 #include "platform/Bstr.h"
 #include "platform/Text.h"
@@ -52,51 +51,28 @@ BenchFile PrepareFile() {
   return file;
 }
 
-// OpenSSL's digest of a file read in pieces of kReadPiece bytes, the algorithm fetched once and
-// the context reused.
-class OpenSslFileDigest {
- public:
-  explicit OpenSslFileDigest(const char* name)
-      : md_(EVP_MD_fetch(nullptr, name, nullptr)),
-        ctx_(EVP_MD_CTX_new()),
-        piece_(new unsigned char[kReadPiece]) {}
-  ~OpenSslFileDigest() {
-    EVP_MD_CTX_free(ctx_);
-    EVP_MD_free(md_);
+// OpenSSL's digest of a file read in pieces of kReadPiece bytes into piece; false when the file
+// could not be read or the digest failed.
+bool DigestFile(OpenSslDigest& digest, const std::string& path, unsigned char* piece) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  bool ok = digest.Init();
+  ssize_t n = 0;
+  while (ok && (n = ::read(fd, piece, kReadPiece)) > 0) {
+    ok = digest.Update(piece, static_cast<size_t>(n));
   }
-  OpenSslFileDigest(const OpenSslFileDigest&) = delete;
-  OpenSslFileDigest& operator=(const OpenSslFileDigest&) = delete;
-
-  // False when the file could not be read or the digest failed.
-  bool Digest(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    bool ok = EVP_DigestInit_ex2(ctx_, md_, nullptr) == 1;
-    ssize_t n = 0;
-    while (ok && (n = ::read(fd, piece_.get(), kReadPiece)) > 0) {
-      ok = EVP_DigestUpdate(ctx_, piece_.get(), static_cast<size_t>(n)) == 1;
-    }
-    ::close(fd);
-    unsigned int length = 0;
-    ok = ok && n == 0 && EVP_DigestFinal_ex(ctx_, out_, &length) == 1;
-    benchmark::DoNotOptimize(out_);
-    return ok;
-  }
-
- private:
-  EVP_MD* md_;
-  EVP_MD_CTX* ctx_;
-  std::unique_ptr<unsigned char[]> piece_;
-  unsigned char out_[EVP_MAX_MD_SIZE];
-};
+  ::close(fd);
+  return ok && n == 0 && digest.Final();
+}
 
 // The engine's HashFile and OpenSSL's digest of the file in turns (TimeInTurns); the counter
 // turn_bytes holds the file's size.
 void Pair(benchmark::State& state, const BenchFile& file, int32_t flags, const char* name) {
   SecurityEngine engine;
   const std::u16string path = platform::Utf8ToWide(file.path);
-  OpenSslFileDigest openssl(name);
+  OpenSslDigest openssl(name);
+  std::vector<unsigned char> piece(kReadPiece);
   TimeInTurns(
       state,
       [&] {
@@ -106,7 +82,7 @@ void Pair(benchmark::State& state, const BenchFile& file, int32_t flags, const c
           return engine.GetErrorCode() == 0 && !hex.Empty();
         });
       },
-      [&] { return TimedNs([&] { return openssl.Digest(file.path); }); },
+      [&] { return TimedNs([&] { return DigestFile(openssl, file.path, piece.data()); }); },
       "HashFile or OpenSSL's digest failed");
   state.counters["turn_bytes"] = static_cast<double>(file.size);
 }
