@@ -23,6 +23,7 @@
 #include "engine/SecurityEngine.h"
 #include "platform/Bstr.h"
 #include "platform/Text.h"
+#include "platform/posix/OpenSslPtr.h"
 
 namespace zyq::bench {
 namespace {
@@ -34,22 +35,14 @@ constexpr int32_t kPkcs7SigningTime = 0x2000;
 constexpr int32_t kPkcs1Base64 = 0x100;
 constexpr int32_t kRegisterSilently = 3;
 
-template <typename T, void (*Free)(T*)>
-struct Deleter {
-  void operator()(T* p) const { Free(p); }
-};
-template <typename T, void (*Free)(T*)>
-using Owned = std::unique_ptr<T, Deleter<T, Free>>;
-using PkeyPtr = Owned<EVP_PKEY, EVP_PKEY_free>;
-using X509Ptr = Owned<X509, X509_free>;
-using P12Ptr = Owned<PKCS12, PKCS12_free>;
-using BioPtr = Owned<BIO, BIO_free_all>;
-using CmsPtr = Owned<CMS_ContentInfo, CMS_ContentInfo_free>;
-using MdCtxPtr = Owned<EVP_MD_CTX, EVP_MD_CTX_free>;
-void FreeCerts(STACK_OF(X509) * certs) {
-  sk_X509_pop_free(certs, X509_free);
-}
-using CertsPtr = Owned<STACK_OF(X509), FreeCerts>;
+using platform::posix::OpenSslPtr;
+using PkeyPtr = OpenSslPtr<EVP_PKEY>;
+using X509Ptr = OpenSslPtr<X509>;
+using P12Ptr = OpenSslPtr<PKCS12>;
+using BioPtr = OpenSslPtr<BIO>;
+using CmsPtr = OpenSslPtr<CMS_ContentInfo>;
+using MdCtxPtr = OpenSslPtr<EVP_MD_CTX>;
+using CertsPtr = OpenSslPtr<STACK_OF(X509)>;
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
